@@ -1,0 +1,22 @@
+# liblzma and nettle: Debian's -dev packages on the host, the bootstrap's cross builds for the target.
+if(WIN32)
+  find_path(LZMA_INCLUDE_DIR lzma.h REQUIRED)
+  find_library(LZMA_LIBRARY liblzma.a REQUIRED)
+  find_path(NETTLE_INCLUDE_DIR nettle/blowfish.h REQUIRED)
+  find_library(NETTLE_LIBRARY libnettle.a REQUIRED)
+  add_library(deps_lzma STATIC IMPORTED)
+  set_target_properties(deps_lzma PROPERTIES IMPORTED_LOCATION ${LZMA_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${LZMA_INCLUDE_DIR} INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC)
+  add_library(deps_nettle STATIC IMPORTED)
+  set_target_properties(deps_nettle PROPERTIES IMPORTED_LOCATION ${NETTLE_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${NETTLE_INCLUDE_DIR})
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LZMA REQUIRED IMPORTED_TARGET liblzma)
+  pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
+  add_library(deps_lzma INTERFACE)
+  target_link_libraries(deps_lzma INTERFACE PkgConfig::LZMA)
+  add_library(deps_nettle INTERFACE)
+  target_link_libraries(deps_nettle INTERFACE PkgConfig::NETTLE)
+  find_package(GTest REQUIRED)
+endif()
