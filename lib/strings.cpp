@@ -137,6 +137,67 @@ String Cp1252ToUtf8(std::string_view text) { return StrengToUtf8(Cp1252ToStreng(
 
 Streng AsciiToStreng(std::string_view ascii) { return Streng(ascii.begin(), ascii.end()); }
 
+namespace {
+
+template <class C>
+bool IsWhite(C c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+template <class C>
+std::basic_string<C> TrimImpl(std::basic_string_view<C> t, bool left) {
+  size_t b = 0, e = t.size();
+  while (left && b < e && IsWhite(t[b])) ++b;
+  while (e > b && IsWhite(t[e - 1])) --e;
+  return std::basic_string<C>(t.substr(b, e - b));
+}
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+String Trim(std::string_view t) { return TrimImpl(t, true); }
+Streng Trim(std::u16string_view t) { return TrimImpl(t, true); }
+String TrimRight(std::string_view t) { return TrimImpl(t, false); }
+Streng TrimRight(std::u16string_view t) { return TrimImpl(t, false); }
+
+char16_t FoldCase(char16_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return char16_t(c + 32);
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A pairs upper/lower at even/odd code points, except for a shifted stretch.
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? char16_t(c + 1) : c;
+    if (c == 0x178) return 0xFF;
+    return (c & 1) ? c : char16_t(c + 1);
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return char16_t(c + 32);
+  if (c >= 0x410 && c <= 0x42F) return char16_t(c + 32);
+  if (c >= 0x400 && c <= 0x40F) return char16_t(c + 80);
+  return c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 #ifdef _WIN32
 
 Streng AnsiToStreng(std::string_view in) {

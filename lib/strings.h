@@ -29,6 +29,20 @@ String StrengToAnsi(std::u16string_view text);
 // ASCII-only, locale-free helpers used on both sides.
 Streng AsciiToStreng(std::string_view ascii);
 
+// White space at both ends (space, tab, CR, LF, VT, FF) removed.
+String Trim(std::string_view text);
+Streng Trim(std::u16string_view text);
+String TrimRight(std::string_view text);
+Streng TrimRight(std::u16string_view text);
+
+// Comparison without regard to case, the same on every platform. 8-bit text folds ASCII letters
+// only; UTF-16 text folds ASCII, Latin-1, Latin Extended-A and the basic Greek and Cyrillic letters.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix);
+char16_t FoldCase(char16_t c);
+
 #ifdef _WIN32
 inline const wchar_t* W(const Streng& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 inline Streng FromW(const wchar_t* s) {
