@@ -114,20 +114,16 @@ bool SettingsStream::readBytesOf(size_t n, vk::Streng& out) {
   return ok;
 }
 
+// 255 announces a 16-bit length; when its low byte is 255 as well, a 32-bit length follows.
 bool SettingsStream::sizedLength(uint32_t& length) {
   uint8_t b;
   bool ok = readU8(b);
   length = b;
   if (b == 255) {
-    uint8_t c;
-    ok = readU8(c) && ok;
-    if (c < 255) {
-      uint8_t high;
-      ok = readU8(high) && ok;
-      length = c + 256u * high;
-    } else {
-      ok = readU32(length) && ok;
-    }
+    uint16_t v;
+    ok = readU16(v) && ok;
+    length = v;
+    if ((v & 0xFF) == 0xFF) ok = readU32(length) && ok;
   }
   return ok;
 }
@@ -274,7 +270,7 @@ bool SettingsWriter::writeSizedLength(uint64_t length) {
     writeU16(uint16_t(length));
   } else {
     writeU8(255);
-    writeU8(255);
+    writeU16(0xFFFF);
     writeU32(uint32_t(length));
   }
   return true;
