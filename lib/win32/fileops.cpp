@@ -34,7 +34,8 @@ class FileHandle {
 // Beyond this "wininit.ini" is not a text we should rewrite.
 constexpr LONGLONG kMaxWininitSize = 16 * 1024 * 1024;
 
-// The system's canonicalisation takes at most MAX_PATH characters.
+// PathCanonicalizeW works only below MAX_PATH; longer paths are canonicalised here, up to
+// the longest path the system accepts.
 constexpr size_t kMaxCanonicalPath = 32000;
 
 bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
