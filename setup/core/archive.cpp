@@ -1,0 +1,309 @@
+#include "setup/core/archive.h"
+
+#include <cstring>
+
+namespace setup {
+
+namespace {
+
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+void AppendLe32(Bytes& out, uint32_t v) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(uint8_t(v >> shift));
+}
+
+// A bounded cursor over one entry record.
+struct RecordCursor {
+  const uint8_t* p;
+  size_t size;
+  size_t pos = 0;
+
+  bool u32(uint32_t& v) {
+    if (size - pos < 4) return false;
+    v = Le32(p + pos);
+    pos += 4;
+    return true;
+  }
+  bool i32(int32_t& v) {
+    uint32_t u;
+    if (!u32(u)) return false;
+    v = static_cast<int32_t>(u);
+    return true;
+  }
+  bool text8(vk::String& s) {
+    const void* zero = std::memchr(p + pos, 0, size - pos);
+    if (!zero) return false;
+    const size_t end = static_cast<const uint8_t*>(zero) - p;
+    s.assign(reinterpret_cast<const char*>(p + pos), end - pos);
+    pos = end + 1;
+    return true;
+  }
+  bool text16(vk::Streng& s) {
+    s.clear();
+    while (size - pos >= 2) {
+      const char16_t c = char16_t(p[pos] | p[pos + 1] << 8);
+      pos += 2;
+      if (c == 0) return true;
+      s.push_back(c);
+    }
+    return false;
+  }
+};
+
+bool PutText8(Bytes& out, const vk::String& s) {
+  if (s.find('\0') != vk::String::npos) return false;
+  out.insert(out.end(), s.begin(), s.end());
+  out.push_back(0);
+  return true;
+}
+
+bool PutText16(Bytes& out, const vk::Streng& s) {
+  for (char16_t c : s) {
+    if (c == 0) return false;
+    out.push_back(uint8_t(c));
+    out.push_back(uint8_t(c >> 8));
+  }
+  out.push_back(0);
+  out.push_back(0);
+  return true;
+}
+
+}  // namespace
+
+bool EncodeEntryRecord(const ArchiveEntry& e, Bytes& out) {
+  out.clear();
+  if (!PutText8(out, e.name)) return false;
+  AppendLe32(out, uint32_t(e.kind));
+  AppendLe32(out, e.flags);
+  AppendLe32(out, uint32_t(e.attributes));
+  for (int32_t t : e.time) AppendLe32(out, uint32_t(t));
+  if (!PutText8(out, e.textA)) return false;
+  if (e.hasTextB() && !PutText16(out, e.textB)) return false;
+  if (!PutText8(out, e.textC) || !PutText16(out, e.destination) || !PutText8(out, e.textD)) return false;
+  if (e.kind == kMsiPackageKind) AppendLe32(out, uint32_t(e.msiUiLevel));
+  return out.size() <= kMaxRecordLength;
+}
+
+int DecodeEntryRecord(const uint8_t* record, size_t size, ArchiveEntry& e) {
+  e = ArchiveEntry{};
+  RecordCursor c{record, size};
+  int32_t kind = 0;
+  if (!c.text8(e.name) || !c.i32(kind) || !c.u32(e.flags) || !c.i32(e.attributes)) return kCorruptEntry;
+  e.kind = kind;
+  for (int32_t& t : e.time)
+    if (!c.i32(t)) return kCorruptEntry;
+  if (!c.text8(e.textA)) return kCorruptEntry;
+  if (e.hasTextB() && !c.text16(e.textB)) return kCorruptEntry;
+  if (!c.text8(e.textC) || !c.text16(e.destination) || !c.text8(e.textD)) return kCorruptEntry;
+  if (e.kind == kMsiPackageKind && !c.i32(e.msiUiLevel)) return kCorruptEntry;
+  // The builder writes exactly these fields; anything more means the record is not what it claims.
+  if (c.pos != size) return kCorruptEntry;
+  if (e.name.empty()) return kEmptyItemName;
+  return kOk;
+}
+
+void RunningChecksum::add(const uint8_t* data, size_t size) {
+  if (carried_) {
+    while (carried_ < 4 && size) {
+      carry_[carried_++] = *data++;
+      --size;
+    }
+    if (carried_ < 4) return;
+    sum_.add(carry_, 4);
+    carried_ = 0;
+  }
+  const size_t whole = size / 4 * 4;
+  if (whole) sum_.add(data, whole);
+  for (size_t i = whole; i < size; ++i) carry_[carried_++] = data[i];
+}
+
+uint32_t RunningChecksum::value() const {
+  vk::Checksum c = sum_;
+  c.add(carry_, carried_);
+  return c.value();
+}
+
+void ByteQueue::append(const uint8_t* data, size_t size) {
+  if (head_) {
+    bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(head_));
+    head_ = 0;
+  }
+  bytes_.insert(bytes_.end(), data, data + size);
+}
+
+void ByteQueue::consume(size_t n) {
+  head_ += n < size() ? n : size();
+  if (head_ == bytes_.size()) {
+    bytes_.clear();
+    head_ = 0;
+  }
+}
+
+int ChunkReader::next(ByteQueue& queue) {
+  const size_t left = size_ - pos_;
+  // A partial chunk head cannot be a chunk.
+  if (left < 8) return kChunkTooLong;
+  const int32_t length = static_cast<int32_t>(Le32(data_ + pos_));
+  const uint32_t sum = Le32(data_ + pos_ + 4);
+  if (length <= 0) return kChunkLength;
+  if (size_t(length) > left - 8) return kChunkTooLong;
+  const uint8_t* payload = data_ + pos_ + 8;
+  if (vk::checksum(payload, size_t(length)) != sum) return kChunkChecksum;
+  pos_ += 8 + size_t(length);
+
+  if (!cipher_ && !compressed_) {
+    queue.append(payload, size_t(length));
+    return kOk;
+  }
+  const uint8_t* plain = payload;
+  size_t plainSize = size_t(length);
+  if (cipher_) {
+    work_.assign(payload, payload + length);
+    cipher_->Decipher(work_);
+    if (work_.empty()) return kChunkUndecodable;
+    plain = work_.data();
+    plainSize = work_.size();
+  }
+  if (compressed_) {
+    Bytes decoded;
+    if (!vk::XzDecode(plain, plainSize, decoded)) return kChunkUndecodable;
+    queue.append(decoded.data(), decoded.size());
+  } else {
+    queue.append(plain, plainSize);
+  }
+  return kOk;
+}
+
+int ArchiveReader::fill(size_t need) {
+  while (queue_.size() < need) {
+    if (chunks_.remaining() == 0) return kCorruptEntry;  // the archive ends inside an item
+    if (int err = chunks_.next(queue_)) return err;
+  }
+  return kOk;
+}
+
+int ArchiveReader::nextEntry(ArchiveEntry& entry, int32_t& dataSize) {
+  dataSize = 0;
+  if (inItem_ || index_ >= sizes_.size()) return kCorruptEntry;
+  const int32_t size = sizes_[index_];
+  if (size < 0) return kItemSizeNegative;
+  if (size > kMaxItemSize) return kItemSizeTooLarge;
+  if (int err = fill(4)) return err;
+  const uint32_t length = Le32(queue_.data());
+  if (length > kMaxRecordLength) return kCorruptEntry;
+  if (int err = fill(4 + size_t(length))) return err;
+  const int err = DecodeEntryRecord(queue_.data() + 4, length, entry);
+  if (err) return err;
+  queue_.consume(4 + size_t(length));
+  dataSize_ = dataSize = size;
+  inItem_ = true;
+  return kOk;
+}
+
+int ArchiveReader::readData(const Sink& sink) {
+  if (!inItem_) return kCorruptEntry;
+  RunningChecksum sum;
+  size_t left = size_t(dataSize_);
+  while (left) {
+    if (queue_.size() == 0)
+      if (int err = fill(1)) return err;
+    const size_t piece = queue_.size() < left ? queue_.size() : left;
+    sum.add(queue_.data(), piece);
+    if (sink) sink(queue_.data(), piece);
+    queue_.consume(piece);
+    left -= piece;
+  }
+  if (int err = fill(4)) return err;
+  const uint32_t stored = Le32(queue_.data());
+  queue_.consume(4);
+  inItem_ = false;
+  ++index_;
+  return stored == sum.value() ? kOk : kItemChecksum;
+}
+
+int ArchiveReader::finish() const {
+  if (chunks_.remaining()) return kArchiveLeftOver;
+  if (queue_.size()) return kQueueLeftOver;
+  return kOk;
+}
+
+ArchiveWriter::ArchiveWriter(ArchiveWriterOptions options, Output output)
+    : options_(options), output_(std::move(output)) {
+  if (options_.chunkSize == 0) options_.chunkSize = 1;
+  if (options_.cipher && !options_.cipher->hasKey()) options_.cipher = nullptr;
+}
+
+bool ArchiveWriter::put(const uint8_t* data, size_t size) {
+  while (size && !failed_) {
+    const size_t room = options_.chunkSize - plain_.size();
+    const size_t piece = size < room ? size : room;
+    plain_.insert(plain_.end(), data, data + piece);
+    data += piece;
+    size -= piece;
+    if (plain_.size() == options_.chunkSize && !flush()) failed_ = true;
+  }
+  return !failed_;
+}
+
+bool ArchiveWriter::flush() {
+  if (plain_.empty()) return true;
+  Bytes payload;
+  if (options_.compress) {
+    if (!vk::XzEncode(plain_.data(), plain_.size(), payload, options_.xzPreset, options_.check)) return false;
+  } else {
+    payload.swap(plain_);
+  }
+  if (options_.cipher) payload = options_.cipher->Encipher(payload.data(), payload.size());
+  plain_.clear();
+  if (payload.empty() || payload.size() > 0x7FFFFFFFu) return false;
+  if (stored_ + 8 + payload.size() > 0x7FFFFFFFu) return false;  // the archive size is an i32
+  Bytes frame;
+  AppendLe32(frame, uint32_t(payload.size()));
+  AppendLe32(frame, vk::checksum(payload.data(), payload.size()));
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  total_.add(frame.data(), frame.size());
+  stored_ += frame.size();
+  if (output_) return output_(frame.data(), frame.size());
+  collected_.insert(collected_.end(), frame.begin(), frame.end());
+  return true;
+}
+
+bool ArchiveWriter::beginItem(const ArchiveEntry& entry, int64_t size) {
+  if (failed_ || inItem_ || size < 0 || size > kMaxItemSize) return false;
+  Bytes record;
+  if (entry.name.empty() || !EncodeEntryRecord(entry, record)) return false;
+  Bytes head;
+  AppendLe32(head, uint32_t(record.size()));
+  if (!put(head.data(), head.size()) || !put(record.data(), record.size())) return false;
+  sizes_.push_back(static_cast<int32_t>(size));
+  item_ = RunningChecksum();
+  left_ = size;
+  inItem_ = true;
+  return true;
+}
+
+bool ArchiveWriter::write(const uint8_t* data, size_t size) {
+  if (!inItem_ || int64_t(size) > left_) return failed_ = true, false;
+  item_.add(data, size);
+  left_ -= int64_t(size);
+  return put(data, size);
+}
+
+bool ArchiveWriter::endItem() {
+  if (!inItem_ || left_ != 0) return failed_ = true, false;
+  inItem_ = false;
+  Bytes tail;
+  AppendLe32(tail, item_.value());
+  return put(tail.data(), tail.size());
+}
+
+bool ArchiveWriter::addItem(const ArchiveEntry& entry, const uint8_t* data, size_t size) {
+  return beginItem(entry, int64_t(size)) && write(data, size) && endItem();
+}
+
+bool ArchiveWriter::finish() {
+  if (failed_ || inItem_) return false;
+  if (!flush()) failed_ = true;
+  return !failed_;
+}
+
+}  // namespace setup
