@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "builder/catalogue.h"
 #include "builder/flags.h"
 #include "builder/toml_reader.h"
@@ -284,7 +286,7 @@ private:
         ss << in.rdbuf();
         text = ss.str();
       } else if (const toml::table* t = item.as_table(); t && t->get("text") && t->get("text")->is_string()) {
-        text = **t->get("text")->value<std::string>();
+        text = *t->get("text")->value<std::string>();
       } else {
         r.errorAt(item, key, "expected a file name or { text = \"...\" }");
         continue;
@@ -489,8 +491,7 @@ private:
     base.destination = destination;
     if (auto o = r.get("overwrite")) {
       (void)o;
-      if (auto v = r.choice("overwrite", std::initializer_list<std::pair<std::string_view, int64_t>>(
-                                             std::begin(kOverwrite), std::end(kOverwrite))))
+      if (auto v = r.choice("overwrite", kOverwrite))
         base.flags |= uint32_t(*v);
     }
     auto flag = [&](std::string_view key, uint32_t mask) {
@@ -546,12 +547,11 @@ private:
         r.error("source", "\"" + src.string() + "\" is larger than 1 GiB");
         continue;
       }
-      f.entry.name = vk::EncodeNarrowPath(Wide(name ? *name : src.filename().u8string()));
+      f.entry.name = vk::EncodeNarrowPath(Wide(name ? *name : src.filename().string()));
       if (f.entry.hasTextB() == false) f.entry.textB.clear();
       if (timeMode == "source") {
-        const auto t = fs::last_write_time(src, ec);
-        const auto sys = std::chrono::clock_cast<std::chrono::system_clock>(t);
-        const std::time_t tt = std::chrono::system_clock::to_time_t(sys);
+        struct stat st {};
+        const std::time_t tt = ::stat(src.c_str(), &st) == 0 ? st.st_mtime : 0;
         std::tm tm{};
         gmtime_r(&tt, &tm);
         f.entry.time[0] = tm.tm_year + 1900, f.entry.time[1] = tm.tm_mon + 1, f.entry.time[2] = tm.tm_mday;

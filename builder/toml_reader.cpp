@@ -83,8 +83,7 @@ std::optional<uint32_t> TableReader::color(std::string_view key) {
   return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
 }
 
-std::optional<int64_t> TableReader::choice(std::string_view key,
-                                           std::initializer_list<std::pair<std::string_view, int64_t>> names) {
+std::optional<int64_t> TableReader::choice(std::string_view key, Choices names) {
   const toml::node* n = get(key);
   if (!n) return std::nullopt;
   std::string expected;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,11 @@ public:
   // "#RRGGBB" or an integer 0xRRGGBB; returned as a Windows colour value 0x00BBGGRR.
   std::optional<uint32_t> color(std::string_view key);
   // One of the given names (or, when numbers are allowed, an integer in [min, max]).
-  std::optional<int64_t> choice(std::string_view key, std::initializer_list<std::pair<std::string_view, int64_t>> names);
+  using Choices = std::span<const std::pair<std::string_view, int64_t>>;
+  std::optional<int64_t> choice(std::string_view key, Choices names);
+  std::optional<int64_t> choice(std::string_view key, std::initializer_list<std::pair<std::string_view, int64_t>> names) {
+    return choice(key, Choices(names.begin(), names.size()));
+  }
   const toml::table* table(std::string_view key);
   const toml::array* array(std::string_view key);
 
