@@ -71,14 +71,15 @@ void Value::writeJson(std::ostream& out, int indent) const {
         break;
       }
       out << (list ? "[\n" : "{\n");
-      for (size_t i = 0; i < items_.size(); ++i) {
+      size_t i = 0;
+      for (const auto& [key, value] : items_) {
         out << pad;
         if (!list) {
-          JsonString(out, items_[i].first);
+          JsonString(out, key);
           out << ": ";
         }
-        items_[i].second.writeJson(out, indent + 2);
-        out << (i + 1 < items_.size() ? ",\n" : "\n");
+        value.writeJson(out, indent + 2);
+        out << (++i < items_.size() ? ",\n" : "\n");
       }
       out << std::string(size_t(indent), ' ') << (list ? "]" : "}");
       break;

@@ -1,11 +1,10 @@
 #pragma once
 // A small tree of values that `inspect` fills and prints as text or as JSON.
 #include <cstdint>
-#include <memory>
+#include <list>
 #include <ostream>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace builder {
 
@@ -36,7 +35,8 @@ private:
   int64_t number_ = 0;
   bool unsigned_ = false;
   std::string text_;
-  std::vector<std::pair<std::string, Value>> items_;  // key empty in lists
+  // A list, so that references returned by add() and set() stay valid as more are added.
+  std::list<std::pair<std::string, Value>> items_;  // key empty in lists
 };
 
 }  // namespace builder
