@@ -63,6 +63,19 @@ TEST(EngineStart, UninstallOfAnUnknownProductSaysSoAndExitsZero) {
   });
 }
 
+// Until the uninstall procedure exists, a product that the uninstall list (either registry view)
+// has is not reported missing.
+TEST(EngineStart, UninstallOfAListedProductShowsNoMissingBox) {
+  const std::string key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\E2E Listed";
+  for (const char* view : {"/reg:64", "/reg:32"}) {
+    SCOPED_TRACE(view);
+    ASSERT_EQ(0, e2e::RunWindowsProgram("reg", {"add", key, "/f", view}, false).linuxStatus);
+    Launched run(e2e::EngineCommandLine("/u:\"E2E Listed\""), true, 15000);
+    EXPECT_EQ(0, run.wait(10000)) << run.output();
+    e2e::RunWindowsProgram("reg", {"delete", key, "/f", view}, false);
+  }
+}
+
 // With the display on, a box would hold the run until the time runs out; ending promptly with
 // the code shows that none was shown.
 TEST(EngineStart, SilentRunsShowNothing) {
