@@ -10,6 +10,12 @@ bool IsSpace(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
 }
 
+// "\" and "X:\" keep their backslash: without it they would name no folder or the drive's
+// current folder.
+bool IsRootFolder(std::u16string_view path) {
+  return path.size() == 1 || (path.size() == 3 && path[1] == u':');
+}
+
 vk::Streng StripQuotePair(std::u16string_view s) {
   if (s.size() >= 2 && s.front() == u'"' && s.back() == u'"') s = s.substr(1, s.size() - 2);
   return vk::Streng(s);
@@ -91,7 +97,7 @@ CommandLineResult ParseCommandLine(std::u16string_view commandLine) {
       v.automaticMode = true;
     } else if (prefix(u"D:", rest)) {
       vk::Streng path = StripQuotePair(rest);
-      if (!path.empty() && path.back() == u'\\') path.pop_back();
+      if (!path.empty() && path.back() == u'\\' && !IsRootFolder(path)) path.pop_back();
       v.overridePath = path;
       v.overridePath8 = NarrowPathOf(path);
     } else if (prefix(u"N:", rest)) {

@@ -62,6 +62,10 @@ TEST(CommandLine, AcceptedLinesSetTheirValues) {
          c.overridePath = u"C:\\Caf\u00e9";
          c.overridePath8 = "|C:\\Caf\xc3\xa9";
        }},
+      {"drive root keeps its backslash", u"s /d:\"D:\\\"",
+       [](CommandLine& c) { c.overridePath = u"D:\\"; c.overridePath8 = "D:\\"; }},
+      {"lone backslash kept", u"s /d:\\",
+       [](CommandLine& c) { c.overridePath = u"\\"; c.overridePath8 = "\\"; }},
       {"dir with a lone quote keeps it", u"s /d:\"",
        [](CommandLine& c) { c.overridePath = u"\""; c.overridePath8 = "\""; }},
       {"name", u"s /n:\"My Product\"", [](CommandLine& c) { c.overrideProductName = u"My Product"; }},
