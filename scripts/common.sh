@@ -17,7 +17,8 @@ build_windows_tree() {
 }
 
 # Builds the product (32-bit engine, builder) and, where 32-bit programs cannot run, the 64-bit
-# engine that the tests use. Sets test_tree and test_engine.
+# engine that the tests use. Sets test_tree and test_engine; the host tree's end-to-end tests take
+# the engine and the test tools (launch, uidriver) from the test tree.
 build_all() {
   if can_run_win32; then
     build_windows_tree win mingw-i686 bin ON
@@ -28,6 +29,7 @@ build_all() {
     build_windows_tree win64 mingw-x86_64 bin64 ON
     test_tree=win64 test_engine="$build/bin64/brimstead-engine.exe"
   fi
-  cmake -S "$root" -B "$build/host" -G Ninja -DBRIMSTEAD_TEST_ENGINE="$test_engine" >/dev/null
+  cmake -S "$root" -B "$build/host" -G Ninja -DBRIMSTEAD_TEST_ENGINE="$test_engine" \
+    -DBRIMSTEAD_TEST_SUPPORT_DIR="$build/$test_tree/support" >/dev/null
   cmake --build "$build/host" -j "$jobs"
 }

@@ -1,0 +1,172 @@
+#include "setup/startup.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include "lib/fatal.h"
+#include "setup/core/command_line.h"
+#include "setup/core/engine_messages.h"
+#include "setup/errors.h"
+#include "setup/install_context.h"
+#include "setup/notifications.h"
+#include "ui/fatal_box.h"
+
+namespace setup {
+
+namespace {
+
+class ScopedHandle {
+public:
+  ScopedHandle() = default;
+  ~ScopedHandle() { if (h_) CloseHandle(h_); }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  HANDLE* put() { return &h_; }
+  HANDLE get() const { return h_; }
+private:
+  HANDLE h_ = nullptr;
+};
+
+class ScopedKey {
+public:
+  ScopedKey() = default;
+  ~ScopedKey() { if (k_) RegCloseKey(k_); }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+  HKEY* put() { return &k_; }
+private:
+  HKEY k_ = nullptr;
+};
+
+// DLLs come from the system folder only, never from the folder the installer was started from.
+// Through GetProcAddress: Windows 7 has the call only with its loader update; there at least the
+// current folder is taken off the search path.
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto set = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
+                          reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                    : nullptr;
+  if (!set || !set(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+}
+
+// The crash report hooks in here; until then an unhandled exception takes the system's path.
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+
+void InstallCrashFilter() { SetUnhandledExceptionFilter(&CrashFilter); }
+
+void EnableTakeOwnershipPrivilege() {
+  ScopedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueW(nullptr, L"SeTakeOwnershipPrivilege", &privileges.Privileges[0].Luid)) return;
+  AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+}
+
+uint64_t SessionNumberNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  uint64_t fileTime = (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return MakeSessionNumber(fileTime, GetCurrentProcessId());
+}
+
+// Placeholder until the container reader opens the file itself: only whether the image has a
+// section named ".setup". The loader has checked the headers it walks.
+bool HasSetupSection(HINSTANCE instance) {
+  auto base = reinterpret_cast<const BYTE*>(instance);
+  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (!base || dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  if (nt->Signature != IMAGE_NT_SIGNATURE) return false;
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    static constexpr BYTE kName[IMAGE_SIZEOF_SHORT_NAME] = {'.', 's', 'e', 't', 'u', 'p', 0, 0};
+    if (memcmp(section->Name, kName, sizeof(kName)) == 0) return true;
+  }
+  return false;
+}
+
+void PumpPendingMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Exit steps whose subjects do not exist yet.
+void DestroyProgressWindow() {}
+void DestroyBackgroundWindow() {}
+void DeleteTemporaryWorkFile() {}
+void RemoveSelfException() {}
+
+[[noreturn]] void UninstallByName() {
+  const InstallContext& c = Context();
+  vk::Streng missing = UninstallUsageError(c);
+  if (!missing.empty()) showUsage(missing);
+  // The uninstall procedure takes over here; until it exists the run only tells whether there is
+  // anything to remove.
+  if (!ProductIsInstalled(c.uninstallProductName)) showError(NotInstalledMessage(c.uninstallProductName));
+  exitInstaller(0);
+}
+
+[[noreturn]] void Install() {
+  if (!HasSetupSection(static_cast<HINSTANCE>(Context().instance))) fatalError(kNoSetupDataText);
+  // Reading the container and the settings, and the installation sequence, follow here.
+  exitInstaller(1);
+}
+
+}  // namespace
+
+uint64_t MakeSessionNumber(uint64_t fileTime, unsigned long processId) {
+  // Process ids are multiples of 4.
+  return (fileTime & ~uint64_t(0xFFFF)) | ((processId >> 2) & 0xFFFF);
+}
+
+bool ProductIsInstalled(const vk::Streng& productName) {
+  // A key name cannot hold a backslash; with one the name would reach into another entry's keys.
+  if (productName.empty() || productName.find(u'\\') != vk::Streng::npos) return false;
+  vk::Streng path = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productName;
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    ScopedKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vk::W(path), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS)
+      return true;
+  }
+  return false;
+}
+
+void RunEngine(void* instance) {
+  RestrictDllSearch();
+  InstallCrashFilter();
+  InstallContext& c = Context();
+  c.oleInitialized = SUCCEEDED(OleInitialize(nullptr));
+  EnableTakeOwnershipPrivilege();
+  // The window layer registered the wide handler before the entry ran; naming it here again also
+  // keeps that registration in the link.
+  vk::SetFatalErrorHandler(&ui::ShowFatalError);
+  vk::SetFatalErrorHandler(&fatalError);
+  c.instance = instance;
+  c.sessionNumber = SessionNumberNow();
+
+  CommandLineResult parsed = ParseCommandLine(vk::FromW(GetCommandLineW()));
+  static_cast<CommandLine&>(c) = parsed.values;
+  if (!parsed.ok) showUsage(parsed.usageError);
+
+  if (c.uninstallRequested) UninstallByName();
+  Install();
+}
+
+void exitInstaller(int exitCode) {
+  DestroyProgressWindow();
+  DestroyBackgroundWindow();
+  PumpPendingMessages();
+  DeleteTemporaryWorkFile();
+  StopNotificationWorker();
+  RemoveSelfException();
+  if (Context().oleInitialized) OleUninitialize();
+  ExitProcess(static_cast<UINT>(exitCode));
+}
+
+}  // namespace setup
