@@ -20,18 +20,18 @@ TEST(PeSection, AppendsAnEntryAndTheDataAtTheNextAlignedOffset) {
     std::string error;
     ASSERT_TRUE(builder::AppendSetupSection(exe, data, 3000, placed, error)) << error;
     const size_t opt = fixture::kOptional, e = fixture::SectionTable(magic) + 80;
-    EXPECT_EQ(placed.rawPointer, 0x800u) << "aligned after the overlay";
+    EXPECT_EQ(placed.rawPointer, 0xA00u) << "aligned after the overlay";
     EXPECT_EQ(placed.virtualAddress, 0x3000u);
     EXPECT_EQ(exe[0x86], 3);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&exe[e])), ".setup");
     EXPECT_EQ(Get32(exe, e + 8), 3000u);   // mapped part
     EXPECT_EQ(Get32(exe, e + 16), 5000u);  // all of it in the file, unpadded
-    EXPECT_EQ(Get32(exe, e + 20), 0x800u);
+    EXPECT_EQ(Get32(exe, e + 20), 0xA00u);
     EXPECT_EQ(Get32(exe, opt + 8), 0x400u + 5000u);
     EXPECT_EQ(Get32(exe, opt + 56), 0x4000u);
-    EXPECT_EQ(exe.size(), 0x800u + 5000u);
-    EXPECT_EQ(exe[0x607], 0u) << "alignment padding";
-    EXPECT_EQ(exe[0x800], 0xAB);
+    EXPECT_EQ(exe.size(), 0xA00u + 5000u);
+    EXPECT_EQ(exe[0x807], 0u) << "alignment padding";
+    EXPECT_EQ(exe[0xA00], 0xAB);
   }
 }
 
