@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "lib/fatal.h"
+#include "lib/win32/system_error.h"
 #include "setup/core/command_line.h"
 #include "setup/core/engine_messages.h"
 #include "setup/install_context.h"
@@ -14,22 +15,6 @@
 namespace setup {
 
 namespace {
-
-// Stand-in for SystemErrorText of lib/win32/system_error until that lands: the system's message
-// for the code with trailing white space removed, or "Error 0x%08X".
-vk::Streng LocalSystemErrorText(unsigned long code) {
-  if (code == 0) return {};
-  wchar_t* buffer = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                           reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  vk::Streng text;
-  if (n && buffer) text = vk::TrimRight(vk::FromW(buffer, n));
-  if (buffer) LocalFree(buffer);
-  if (text.empty()) text = vk::Format(u"Error 0x%08X", static_cast<unsigned>(code));
-  return text;
-}
 
 void ErrorBox(const vk::Streng& message) {
   if (!WindowsAllowed()) return;
@@ -68,7 +53,7 @@ void showError(const vk::Streng& message) {
 void corruptInstaller(int code, bool withSystemError) {
   DWORD systemError = withSystemError ? GetLastError() : 0;
   vk::Streng message =
-      CorruptInstallerMessage(code, text(13), systemError, LocalSystemErrorText(systemError));
+      CorruptInstallerMessage(code, text(13), systemError, vk::SystemErrorText(systemError));
   InstallContext& c = Context();
   c.FailureSummary = message;
   QueueNotification(c.failureNotifyUrl, true);

@@ -1,5 +1,7 @@
 #include "setup/core/command_line.h"
 
+#include "lib/narrow_path.h"
+
 #include "lib/format.h"
 
 namespace setup {
@@ -99,7 +101,7 @@ CommandLineResult ParseCommandLine(std::u16string_view commandLine) {
       vk::Streng path = StripQuotePair(rest);
       if (!path.empty() && path.back() == u'\\' && !IsRootFolder(path)) path.pop_back();
       v.overridePath = path;
-      v.overridePath8 = NarrowPathOf(path);
+      v.overridePath8 = vk::EncodeNarrowPath(path);
     } else if (prefix(u"N:", rest)) {
       v.overrideProductName = StripQuotePair(rest);
     } else if (prefix(u"U", rest)) {
@@ -152,12 +154,6 @@ vk::Streng UsageText(std::u16string_view message, std::u16string_view exeFileNam
 vk::Streng FileNameOfPath(std::u16string_view path) {
   size_t slash = path.find_last_of(u"\\/");
   return vk::Streng(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
-}
-
-vk::String NarrowPathOf(std::u16string_view path) {
-  for (char16_t c : path)
-    if (c >= 0x80) return "|" + vk::StrengToUtf8(path);
-  return vk::String(path.begin(), path.end());
 }
 
 }  // namespace setup

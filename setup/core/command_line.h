@@ -48,7 +48,4 @@ vk::Streng UsageText(std::u16string_view message, std::u16string_view exeFileNam
 // The part of a path after its last "\" or "/".
 vk::Streng FileNameOfPath(std::u16string_view path);
 
-// "|" and UTF-8 unless every character is 7-bit.
-vk::String NarrowPathOf(std::u16string_view path);
-
 }  // namespace setup
