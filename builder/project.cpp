@@ -249,8 +249,24 @@ private:
       else if (*v) p_.productFlags2 |= 1u << flag.bit;
       else p_.productFlags2 &= ~(1u << flag.bit);
     }
-    if (auto raw = r.integer("product_flags", 0, INT64_MAX)) f |= uint64_t(*raw);
-    if (auto raw = r.integer("product_flags2", 0, 0xFFFFFFFF)) p_.productFlags2 |= uint32_t(*raw);
+    // Raw words for bits without a name; TOML numbers are signed, so bit 63 needs the text form.
+    if (auto raw = rawWord(r, "product_flags", UINT64_MAX)) f |= *raw;
+    if (auto raw = rawWord(r, "product_flags2", 0xFFFFFFFF)) p_.productFlags2 |= uint32_t(*raw);
+  }
+
+  std::optional<uint64_t> rawWord(TableReader& r, std::string_view key, uint64_t max) {
+    const toml::node* n = r.get(key);
+    if (!n) return std::nullopt;
+    if (n->is_integer() && *n->value<int64_t>() >= 0 && uint64_t(*n->value<int64_t>()) <= max)
+      return uint64_t(*n->value<int64_t>());
+    if (auto t = n->value<std::string>(); t && t->size() > 2 && t->size() <= 18 && t->rfind("0x", 0) == 0 &&
+                                           t->find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos) {
+      const uint64_t v = std::stoull(t->substr(2), nullptr, 16);
+      if (v <= max) return v;
+    }
+    r.error(key, max == UINT64_MAX ? "expected a number, or a text \"0x...\" of up to 16 hexadecimal digits"
+                                   : "expected a number up to 0xFFFFFFFF");
+    return std::nullopt;
   }
 
   void archive(TableReader& r) {
