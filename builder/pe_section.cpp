@@ -75,22 +75,24 @@ bool AppendSetupSection(std::vector<uint8_t>& exe, const std::vector<uint8_t>& d
   const uint64_t raw = AlignUp(exe.size(), fileAlign);
   const uint64_t va = AlignUp(imageEnd, sectionAlign);
   if (mappedSize > data.size()) return fail("internal error: mapped size beyond the section data");
-  if (raw + data.size() > 0x7FFFFFFF || va + mappedSize > 0x7FFFFFFF) return fail("the installer would exceed 2 GiB");
+  if (raw + AlignUp(data.size(), fileAlign) > 0x7FFFFFFF || va + mappedSize > 0x7FFFFFFF) return fail("the installer would exceed 2 GiB");
 
+  const uint64_t rawSize = mappedSize == data.size() ? AlignUp(data.size(), fileAlign) : data.size();
   uint8_t* entry = &exe[tableEnd];
   std::memcpy(entry, ".setup\0\0", 8);
   Put32(exe, tableEnd + 8, mappedSize);
   Put32(exe, tableEnd + 12, uint32_t(va));
-  Put32(exe, tableEnd + 16, uint32_t(data.size()));
+  Put32(exe, tableEnd + 16, uint32_t(rawSize));
   Put32(exe, tableEnd + 20, uint32_t(raw));
   Put32(exe, tableEnd + 36, kScnInitializedData | kScnMemRead);
   Put16(exe, pe + 6, uint16_t(sections + 1));
-  Put32(exe, opt + 8, Get32(exe, opt + 8) + uint32_t(data.size()));                 // initialised data
+  Put32(exe, opt + 8, Get32(exe, opt + 8) + uint32_t(rawSize));                       // initialised data
   Put32(exe, opt + 56, uint32_t(AlignUp(va + std::max<uint32_t>(mappedSize, 1), sectionAlign)));  // image
   Put32(exe, opt + 64, 0);  // the PE checksum no longer holds; executables need none
 
   exe.resize(size_t(raw), 0);
   exe.insert(exe.end(), data.begin(), data.end());
+  exe.resize(size_t(raw + rawSize), 0);
   placed.rawPointer = uint32_t(raw);
   placed.virtualAddress = uint32_t(va);
   placed.peOffset = pe;

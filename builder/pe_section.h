@@ -14,7 +14,8 @@ struct AppendedSection {
 
 // Appends `data` as a new section ".setup" at the end of `exe`. Only the first `mappedSize`
 // bytes are mapped by the loader; the rest stays in the file (the archive in file mode).
-// The section starts at the next file-alignment boundary; it is not padded at its end, so a
+// The section starts at the next file-alignment boundary. When all of it is mapped, its raw data
+// is padded to the file alignment as loaders expect; otherwise it is not padded, so that a
 // file-mode archive runs exactly to the end of the file. Returns false with a message when the
 // executable is not a PE file, already carries a ".setup" section, has an attribute certificate
 // (signature), or has no room in its headers for another section entry.

@@ -264,7 +264,13 @@ TEST(BuilderBuild, DamageIsReportedByInspectAndExtract) {
   std::string error;
   ASSERT_TRUE(builder::BuildInstaller(project, ws.engine(), out, nullptr, report, error)) << error;
   std::string bytes = ReadText(out);
-  bytes[bytes.size() - 10] ^= 0x55;  // inside the archive
+  const std::vector<uint8_t> file(bytes.begin(), bytes.end());
+  setup::MemorySource source(file);
+  setup::SectionLocation loc;
+  setup::SetupHeader header;
+  ASSERT_EQ(setup::FindSetupSection(source, loc), 0);
+  ASSERT_EQ(setup::ParseHeader(file.data() + loc.rawPointer, loc.rawSize, header), 0);
+  bytes[loc.rawPointer + header.blockEnd + size_t(header.archiveSize) - 3] ^= 0x55;  // inside the archive
   WriteText(out, bytes);
   builder::Value v;
   EXPECT_EQ(builder::InspectInstaller(out, v, error), setup::kArchiveChecksum);
