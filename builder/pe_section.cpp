@@ -2,21 +2,16 @@
 
 #include <cstring>
 
+#include "lib/bytes.h"
+
 namespace builder {
 
 namespace {
 
-uint16_t Get16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
+uint16_t Get16(const std::vector<uint8_t>& b, size_t at) { return vk::Le16(&b[at]); }
+uint32_t Get32(const std::vector<uint8_t>& b, size_t at) { return vk::Le32(&b[at]); }
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { vk::PutLe16(&b[at], v); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { vk::PutLe32(&b[at], v); }
 uint64_t AlignUp(uint64_t v, uint32_t a) { return a ? (v + a - 1) / a * a : v; }
 
 constexpr uint32_t kSectionEntry = 40;

@@ -2,52 +2,15 @@
 
 #include <cstring>
 
+#include "lib/bytes.h"
+
 namespace setup {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-void AppendLe32(Bytes& out, uint32_t v) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(uint8_t(v >> shift));
-}
-
-// A bounded cursor over one entry record.
-struct RecordCursor {
-  const uint8_t* p;
-  size_t size;
-  size_t pos = 0;
-
-  bool u32(uint32_t& v) {
-    if (size - pos < 4) return false;
-    v = Le32(p + pos);
-    pos += 4;
-    return true;
-  }
-  bool i32(int32_t& v) {
-    uint32_t u;
-    if (!u32(u)) return false;
-    v = static_cast<int32_t>(u);
-    return true;
-  }
-  bool text8(vk::String& s) {
-    const void* zero = std::memchr(p + pos, 0, size - pos);
-    if (!zero) return false;
-    const size_t end = static_cast<const uint8_t*>(zero) - p;
-    s.assign(reinterpret_cast<const char*>(p + pos), end - pos);
-    pos = end + 1;
-    return true;
-  }
-  bool text16(vk::Streng& s) {
-    s.clear();
-    while (size - pos >= 2) {
-      const char16_t c = char16_t(p[pos] | p[pos + 1] << 8);
-      pos += 2;
-      if (c == 0) return true;
-      s.push_back(c);
-    }
-    return false;
-  }
-};
+using vk::AppendLe32;
+using vk::Le32;
+using RecordCursor = vk::ByteCursor;
 
 bool PutText8(Bytes& out, const vk::String& s) {
   if (s.find('\0') != vk::String::npos) return false;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "lib/bytes.h"
 #include "lib/checksum.h"
 #include "lib/xz.h"
 
@@ -9,18 +10,11 @@ namespace setup {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-void PutLe32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-void PutLe16(uint8_t* p, uint16_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
+using vk::Le16;
+using vk::Le32;
+using vk::PutLe16;
+using vk::PutLe32;
+
 bool ReadLe16(const ByteSource& src, uint64_t offset, uint16_t& v) {
   uint8_t b[2];
   if (!src.read(offset, b, 2)) return false;
@@ -34,24 +28,7 @@ bool AllDigits(std::string_view s) {
   return true;
 }
 
-// A bounded cursor over the header bytes.
-struct Cursor {
-  const uint8_t* p;
-  size_t size;
-  size_t pos = 0;
-  bool u32(uint32_t& v) {
-    if (size - pos < 4) return false;
-    v = Le32(p + pos);
-    pos += 4;
-    return true;
-  }
-  bool i32(int32_t& v) {
-    uint32_t u;
-    if (!u32(u)) return false;
-    v = static_cast<int32_t>(u);
-    return true;
-  }
-};
+using Cursor = vk::ByteCursor;
 
 }  // namespace
 
