@@ -30,7 +30,7 @@ namespace {
 
 constexpr int kMaxWidth = 4096;
 
-struct Spec {
+struct Conversion {
   bool left = false, plus = false, space = false, zero = false, alt = false;
   int width = -1, precision = -1;
   char conv = 0;
@@ -70,35 +70,35 @@ private:
       out_ += C('%');
       return i + 1;
     }
-    Spec spec;
+    Conversion cv;
     for (; i < n; ++i) {
       const C c = f_[i];
-      if (c == C('-')) spec.left = true;
-      else if (c == C('+')) spec.plus = true;
-      else if (c == C(' ')) spec.space = true;
-      else if (c == C('0')) spec.zero = true;
-      else if (c == C('#')) spec.alt = true;
+      if (c == C('-')) cv.left = true;
+      else if (c == C('+')) cv.plus = true;
+      else if (c == C(' ')) cv.space = true;
+      else if (c == C('0')) cv.zero = true;
+      else if (c == C('#')) cv.alt = true;
       else break;
     }
     if (i < n && f_[i] == C('*')) {
       if (next_ >= args_.size()) return verbatim(i + 1);
       const int64_t w = args_[next_++].asSigned();
-      if (w < 0) spec.left = true;
-      spec.width = int(std::min<int64_t>(w < 0 ? -w : w, kMaxWidth));
+      if (w < 0) cv.left = true;
+      cv.width = int(std::min<int64_t>(w < 0 ? -w : w, kMaxWidth));
       ++i;
     } else {
-      i = number(i, spec.width);
+      i = number(i, cv.width);
     }
     if (i < n && f_[i] == C('.')) {
       ++i;
       if (i < n && f_[i] == C('*')) {
         if (next_ >= args_.size()) return verbatim(i + 1);
         const int64_t p = args_[next_++].asSigned();
-        spec.precision = p < 0 ? -1 : int(std::min<int64_t>(p, kMaxWidth));
+        cv.precision = p < 0 ? -1 : int(std::min<int64_t>(p, kMaxWidth));
         ++i;
       } else {
-        spec.precision = 0;
-        i = number(i, spec.precision);
+        cv.precision = 0;
+        i = number(i, cv.precision);
       }
     }
     i = lengthModifier(i);
@@ -106,9 +106,9 @@ private:
     const C conv = f_[i];
     if (conv > 127 || !std::char_traits<char>::find("diuxXocsSfFeEgGp", 16, char(conv)))
       return verbatim(i + 1);
-    spec.conv = char(conv);
+    cv.conv = char(conv);
     if (next_ >= args_.size()) return verbatim(i + 1);
-    emit(spec, args_[next_++]);
+    emit(cv, args_[next_++]);
     return i + 1;
   }
 
@@ -137,36 +137,36 @@ private:
     return i;
   }
 
-  void emit(const Spec& spec, const FormatArg& arg) {
+  void emit(const Conversion& cv, const FormatArg& arg) {
     using K = FormatArg::Kind;
-    switch (spec.conv) {
+    switch (cv.conv) {
       case 's':
       case 'S':
-        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(spec, arg);
-        if (arg.kind() == K::Char) return character(spec, arg);
-        if (arg.kind() == K::Double) return floating(spec, 'g', arg.asDouble());
-        return integer(spec, arg.kind() == K::Pointer ? 'p' : arg.kind() == K::Signed ? 'd' : 'u', arg);
+        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(cv, arg);
+        if (arg.kind() == K::Char) return character(cv, arg);
+        if (arg.kind() == K::Double) return floating(cv, 'g', arg.asDouble());
+        return integer(cv, arg.kind() == K::Pointer ? 'p' : arg.kind() == K::Signed ? 'd' : 'u', arg);
       case 'c':
-        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(spec, arg);
-        return character(spec, arg);
+        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(cv, arg);
+        return character(cv, arg);
       case 'f': case 'F': case 'e': case 'E': case 'g': case 'G':
-        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(spec, arg);
-        return floating(spec, spec.conv,
+        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(cv, arg);
+        return floating(cv, cv.conv,
                         arg.kind() == K::Double ? arg.asDouble()
                         : arg.kind() == K::Signed ? double(arg.asSigned())
                                                   : double(arg.asUnsigned()));
       default:
-        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(spec, arg);
-        if (arg.kind() == K::Double) return floating(spec, 'g', arg.asDouble());
-        return integer(spec, spec.conv, arg);
+        if (arg.kind() == K::Text8 || arg.kind() == K::Text16) return text(cv, arg);
+        if (arg.kind() == K::Double) return floating(cv, 'g', arg.asDouble());
+        return integer(cv, cv.conv, arg);
     }
   }
 
-  void pad(const Str& body, const Spec& spec) {
-    const size_t w = spec.width > 0 ? size_t(spec.width) : 0;
+  void pad(const Str& body, const Conversion& cv) {
+    const size_t w = cv.width > 0 ? size_t(cv.width) : 0;
     if (body.size() >= w) {
       out_ += body;
-    } else if (spec.left) {
+    } else if (cv.left) {
       out_ += body;
       out_.append(w - body.size(), C(' '));
     } else {
@@ -175,13 +175,13 @@ private:
     }
   }
 
-  void text(const Spec& spec, const FormatArg& arg) {
+  void text(const Conversion& cv, const FormatArg& arg) {
     Str t = convert(arg);
-    if (spec.precision >= 0 && t.size() > size_t(spec.precision)) t.resize(size_t(spec.precision));
-    pad(t, spec);
+    if (cv.precision >= 0 && t.size() > size_t(cv.precision)) t.resize(size_t(cv.precision));
+    pad(t, cv);
   }
 
-  void character(const Spec& spec, const FormatArg& arg) {
+  void character(const Conversion& cv, const FormatArg& arg) {
     const uint64_t code = arg.asUnsigned();
     Str t;
     if constexpr (sizeof(C) == 1) {
@@ -190,7 +190,7 @@ private:
     } else {
       t += code <= 0xFFFF ? C(code) : C(0xFFFD);
     }
-    pad(t, spec);
+    pad(t, cv);
   }
 
   static Str convert(const FormatArg& arg) {
@@ -204,22 +204,22 @@ private:
   }
 
   // Numbers go through snprintf with a format made here from checked parts only.
-  void printf(const char* fmt, const Spec& spec, auto value) {
+  void printf(const char* fmt, const Conversion& cv, auto value) {
     char f[24];
     size_t k = 0;
     f[k++] = '%';
-    if (spec.left) f[k++] = '-';
-    if (spec.plus) f[k++] = '+';
-    if (spec.space) f[k++] = ' ';
-    if (spec.zero) f[k++] = '0';
-    if (spec.alt) f[k++] = '#';
+    if (cv.left) f[k++] = '-';
+    if (cv.plus) f[k++] = '+';
+    if (cv.space) f[k++] = ' ';
+    if (cv.zero) f[k++] = '0';
+    if (cv.alt) f[k++] = '#';
     f[k++] = '*';
     f[k++] = '.';
     f[k++] = '*';
     for (const char* p = fmt; *p; ++p) f[k++] = *p;
     f[k] = 0;
-    const int width = spec.width > 0 ? spec.width : 0;
-    int precision = spec.precision;
+    const int width = cv.width > 0 ? cv.width : 0;
+    int precision = cv.precision;
     const int n = std::snprintf(nullptr, 0, f, width, precision, value);
     if (n <= 0) return;
     std::vector<char> buf(size_t(n) + 1);
@@ -227,16 +227,16 @@ private:
     for (int i = 0; i < n; ++i) out_ += C(static_cast<unsigned char>(buf[size_t(i)]));
   }
 
-  void integer(const Spec& spec, char conv, const FormatArg& arg) {
+  void integer(const Conversion& cv, char conv, const FormatArg& arg) {
     switch (conv) {
       case 'd':
-      case 'i': return printf("lld", spec, static_cast<long long>(arg.asSigned()));
-      case 'u': return printf("llu", spec, static_cast<unsigned long long>(arg.asUnsigned()));
-      case 'x': return printf("llx", spec, static_cast<unsigned long long>(arg.asUnsigned()));
-      case 'X': return printf("llX", spec, static_cast<unsigned long long>(arg.asUnsigned()));
-      case 'o': return printf("llo", spec, static_cast<unsigned long long>(arg.asUnsigned()));
+      case 'i': return printf("lld", cv, static_cast<long long>(arg.asSigned()));
+      case 'u': return printf("llu", cv, static_cast<unsigned long long>(arg.asUnsigned()));
+      case 'x': return printf("llx", cv, static_cast<unsigned long long>(arg.asUnsigned()));
+      case 'X': return printf("llX", cv, static_cast<unsigned long long>(arg.asUnsigned()));
+      case 'o': return printf("llo", cv, static_cast<unsigned long long>(arg.asUnsigned()));
       default: {  // p: fixed-width upper-case hexadecimal, as on Windows
-        Spec s = spec;
+        Conversion s = cv;
         s.zero = false;
         s.precision = sizeof(void*) * 2;
         return printf("llX", s, static_cast<unsigned long long>(arg.asUnsigned()));
@@ -244,9 +244,9 @@ private:
     }
   }
 
-  void floating(const Spec& spec, char conv, double value) {
+  void floating(const Conversion& cv, char conv, double value) {
     const char f[2] = {conv, 0};
-    Spec s = spec;
+    Conversion s = cv;
     if (s.precision < 0) s.precision = 6;
     printf(f, s, value);
   }

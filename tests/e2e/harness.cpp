@@ -226,7 +226,8 @@ bool CloseWindow(const std::string& title, const std::string& cls) {
 
 bool Screenshot(const std::string& file) {
   if (access("/usr/bin/xwd", X_OK) != 0) return false;
-  std::string display = ":" + std::to_string(BRIMSTEAD_E2E_XDISPLAY);
+  std::string display = ":";  // (not ":" + ..., which trips a false -Wrestrict warning in GCC 12)
+  display += std::to_string(BRIMSTEAD_E2E_XDISPLAY);
   std::string errFile = TempFile();
   int pid = Spawn({"/usr/bin/xwd", "-root", "-display", display, "-out", file}, false, errFile, errFile);
   int status = 0;
