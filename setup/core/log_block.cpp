@@ -17,19 +17,47 @@ vk::Streng LogBlockHeader(const LogBlockInput& in) {
   return h;
 }
 
-vk::String ComposeLogBlock(const LogBlockInput& in, std::string_view runningLog, bool fileEmpty) {
-  vk::String block = fileEmpty ? kUtf8Mark : kLogSeparator;
-  block += vk::StrengToUtf8(LogBlockHeader(in));
-  block += runningLog;
-  block += "\r\n";
+vk::String LogBlockHead(const LogBlockInput& in, bool fileEmpty) {
+  vk::String head = fileEmpty ? kUtf8Mark : kLogSeparator;
+  head += vk::StrengToUtf8(LogBlockHeader(in));
+  return head;
+}
+
+vk::String LogBlockTail(const LogBlockInput& in) {
+  vk::String tail = "\r\n";
   if (!in.failureSummary.empty()) {
-    block += kFailureSummaryTitle;
-    block += vk::StrengToUtf8(in.failureSummary);
+    tail += kFailureSummaryTitle;
+    tail += vk::StrengToUtf8(in.failureSummary);
   } else {
-    block += vk::StrengToUtf8(in.successNote);
-    block += "\r\n";
+    tail += vk::StrengToUtf8(in.successNote);
+    tail += "\r\n";
   }
+  return tail;
+}
+
+vk::String ComposeLogBlock(const LogBlockInput& in, std::string_view runningLog, bool fileEmpty) {
+  vk::String block = LogBlockHead(in, fileEmpty);
+  block += runningLog;
+  block += LogBlockTail(in);
   return block;
+}
+
+CompletionDecision DecideCompletionNotice(bool failed, bool finishNotice, bool automaticMode,
+                                          uint64_t productFlags, bool somethingToOffer) {
+  CompletionDecision d;
+  d.productFlags = productFlags;
+  if (!finishNotice || automaticMode) return d;
+  if (failed) {
+    d.notice = CompletionNotice::AskToViewLog;
+    return d;
+  }
+  if (HasFlag(productFlags, kFlagNoCompletionNotice)) return d;
+  if (!HasFlag(productFlags, kFlagAlwaysWriteLog))
+    d.productFlags &= ~(uint64_t(1) << kFlagOfferViewLog);
+  const bool offer = somethingToOffer || HasFlag(d.productFlags, kFlagOfferViewLog);
+  d.notice = offer && !HasFlag(productFlags, kFlagRestartRequired) ? CompletionNotice::FinishDialog
+                                                                   : CompletionNotice::InfoBox;
+  return d;
 }
 
 bool LogNeedsConversion(std::string_view content) {

@@ -2,6 +2,7 @@
 // The block that one run appends to Install.log, and the rules around it: the entry endings of
 // the failure summary, the crash marker, and the conversion of a log written before the file
 // was UTF-8. Pure: the writer (setup/install_log.h) does the file work.
+#include <cstdint>
 #include <string_view>
 
 #include "lib/strings.h"
@@ -34,7 +35,10 @@ vk::Streng LogBlockHeader(const LogBlockInput& in);
 
 // Everything appended to the file after its old content: the mark (empty file) or the
 // separator, the header in UTF-8, the running log as it stands, an empty line's end, then the
-// failure summary or the success note.
+// failure summary or the success note. The writer copies the running log between the head and
+// the tail, so that a long log is never held in memory.
+vk::String LogBlockHead(const LogBlockInput& in, bool fileEmpty);
+vk::String LogBlockTail(const LogBlockInput& in);
 vk::String ComposeLogBlock(const LogBlockInput& in, std::string_view runningLog, bool fileEmpty);
 
 // An existing log that is not empty and does not begin with the UTF-8 mark was written in
@@ -51,5 +55,36 @@ vk::String EndWithEmptyLine(vk::String entry);
 // What the crash path adds to the failure summary: the marker and the crash report text
 // (Windows-1252).
 void AppendCrashReport(vk::Streng& summary, std::string_view crashReport1252);
+
+// ProductFlags bits that the log reads.
+inline constexpr int kFlagHasUninstaller = 2;
+inline constexpr int kFlagAlwaysWriteLog = 6;
+inline constexpr int kFlagRestartRequired = 14;
+inline constexpr int kFlagVerboseLog = 20;
+inline constexpr int kFlagNoCompletionNotice = 22;
+inline constexpr int kFlagOfferViewLog = 57;
+
+inline bool HasFlag(uint64_t flags, int bit) { return ((flags >> bit) & 1) != 0; }
+
+enum class CompletionNotice {
+  None,          // crash path, automatic mode, or the product wants none
+  AskToViewLog,  // failed run: yes/no question (texts 40 and 41)
+  FinishDialog,  // something to offer at the end and no restart pending
+  InfoBox,       // the plain completion message (texts 42 and 43)
+};
+
+struct CompletionDecision {
+  CompletionNotice notice = CompletionNotice::None;
+  uint64_t productFlags = 0;  // bit 57 cleared when no log will be there to view
+};
+
+// somethingToOffer: a program to launch or a document or page to show at the end.
+CompletionDecision DecideCompletionNotice(bool failed, bool finishNotice, bool automaticMode,
+                                          uint64_t productFlags, bool somethingToOffer);
+
+// Install.log is written for a failed run, or for every run with ProductFlags bit 6.
+inline bool ShouldWriteLogFile(bool failed, uint64_t productFlags) {
+  return failed || HasFlag(productFlags, kFlagAlwaysWriteLog);
+}
 
 }  // namespace setup

@@ -138,3 +138,46 @@ TEST(LogBlock, EntriesEndInAnEmptyLine) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace setup;
+
+TEST(LogBlock, CompletionNotice) {
+  constexpr uint64_t kAlways = 1ull << 6, kRestart = 1ull << 14, kNone = 1ull << 22,
+                     kOffer = 1ull << 57;
+  using N = CompletionNotice;
+  struct Case {
+    const char* name;
+    bool failed, finishNotice, automatic;
+    uint64_t flags;
+    bool offer;
+    N notice;
+    uint64_t flagsAfter;
+  };
+  const Case cases[] = {
+      {"crash path", true, false, false, kAlways, false, N::None, kAlways},
+      {"automatic failed", true, true, true, 0, false, N::None, 0},
+      {"failed asks even with no notice", true, true, false, kNone | kOffer, false, N::AskToViewLog,
+       kNone | kOffer},
+      {"no notice keeps 57", false, true, false, kNone | kOffer, true, N::None, kNone | kOffer},
+      {"no log, no offer to view it", false, true, false, kOffer, false, N::InfoBox, 0},
+      {"no log, program to launch", false, true, false, kOffer, true, N::FinishDialog, 0},
+      {"log and offer to view it", false, true, false, kAlways | kOffer, false, N::FinishDialog,
+       kAlways | kOffer},
+      {"restart takes the plain message", false, true, false, kAlways | kOffer | kRestart, true,
+       N::InfoBox, kAlways | kOffer | kRestart},
+      {"nothing to offer", false, true, false, kAlways, false, N::InfoBox, kAlways},
+  };
+  for (const Case& c : cases) {
+    const CompletionDecision d =
+        DecideCompletionNotice(c.failed, c.finishNotice, c.automatic, c.flags, c.offer);
+    EXPECT_EQ(d.notice, c.notice) << c.name;
+    EXPECT_EQ(d.productFlags, c.flagsAfter) << c.name;
+  }
+  EXPECT_FALSE(ShouldWriteLogFile(false, kOffer | kNone));
+  EXPECT_TRUE(ShouldWriteLogFile(false, kAlways));
+  EXPECT_TRUE(ShouldWriteLogFile(true, 0));
+}
+
+}  // namespace
