@@ -1,0 +1,123 @@
+#include "setup/core/log_block.h"
+
+namespace setup {
+
+vk::Streng LogBlockHeader(const LogBlockInput& in) {
+  vk::Streng h;
+  h += u"Installation log for: " + in.productName + u"\r\n";
+  h += u"Install date: " + vk::AnsiToStreng(in.installDate) + u"\r\n";
+  if (in.hasUninstaller)
+    h += vk::Streng(u"Install type: ") + (in.reinstall ? u"Reinstall" : u"New") + u"\r\n";
+  h += u"Install location: " + in.installFolder + u"\r\n";
+  h += u"Installer version: " + vk::AsciiToStreng(kInstallerVersion) + u"\r\n";
+  if (!in.productVersion.empty()) h += u"Product version: " + in.productVersion + u"\r\n";
+  if (!in.overwrittenVersion.empty())
+    h += u"Overwriting version: " + in.overwrittenVersion + u"\r\n";
+  h += u"Operating system: " + vk::AnsiToStreng(in.osDescription) + u"\r\n\r\n";
+  return h;
+}
+
+vk::String LogBlockHead(const LogBlockInput& in, bool fileEmpty) {
+  vk::String head = fileEmpty ? kUtf8Mark : kLogSeparator;
+  head += vk::StrengToUtf8(LogBlockHeader(in));
+  return head;
+}
+
+vk::String LogBlockTail(const LogBlockInput& in) {
+  vk::String tail = "\r\n";
+  if (!in.failureSummary.empty()) {
+    tail += kFailureSummaryTitle;
+    tail += vk::StrengToUtf8(in.failureSummary);
+  } else {
+    tail += vk::StrengToUtf8(in.successNote);
+    tail += "\r\n";
+  }
+  return tail;
+}
+
+vk::String ComposeLogBlock(const LogBlockInput& in, std::string_view runningLog, bool fileEmpty) {
+  vk::String block = LogBlockHead(in, fileEmpty);
+  block += runningLog;
+  block += LogBlockTail(in);
+  return block;
+}
+
+CompletionDecision DecideCompletionNotice(bool failed, bool finishNotice, bool automaticMode,
+                                          uint64_t productFlags, bool somethingToOffer) {
+  CompletionDecision d;
+  d.productFlags = productFlags;
+  if (!finishNotice || automaticMode) return d;
+  if (failed) {
+    d.notice = CompletionNotice::AskToViewLog;
+    return d;
+  }
+  if (HasFlag(productFlags, kFlagNoCompletionNotice)) return d;
+  if (!HasFlag(productFlags, kFlagAlwaysWriteLog))
+    d.productFlags &= ~(uint64_t(1) << kFlagOfferViewLog);
+  const bool offer = somethingToOffer || HasFlag(d.productFlags, kFlagOfferViewLog);
+  d.notice = offer && !HasFlag(productFlags, kFlagRestartRequired) ? CompletionNotice::FinishDialog
+                                                                   : CompletionNotice::InfoBox;
+  return d;
+}
+
+bool LogNeedsConversion(std::string_view content) {
+  return !content.empty() && !content.starts_with(kUtf8Mark);
+}
+
+namespace {
+
+vk::Streng DecodeUtf16(std::string_view bytes, bool bigEndian) {
+  vk::Streng text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto lo = static_cast<unsigned char>(bytes[i + (bigEndian ? 1 : 0)]);
+    const auto hi = static_cast<unsigned char>(bytes[i + (bigEndian ? 0 : 1)]);
+    text += static_cast<char16_t>(lo | (hi << 8));
+  }
+  return text;
+}
+
+}  // namespace
+
+vk::String ConvertOldLog(std::string_view content) {
+  vk::String out = kUtf8Mark;
+  if (content.starts_with("\xFF\xFE"))
+    out += vk::StrengToUtf8(DecodeUtf16(content.substr(2), false));
+  else if (content.starts_with("\xFE\xFF"))
+    out += vk::StrengToUtf8(DecodeUtf16(content.substr(2), true));
+  else
+    out += vk::Cp1252ToUtf8(content);
+  return out;
+}
+
+namespace {
+
+template <class S>
+S EndWithEmptyLineImpl(S entry, const typename S::value_type* crlf) {
+  using C = typename S::value_type;
+  const auto endsWith = [&](std::basic_string_view<C> tail) {
+    return std::basic_string_view<C>(entry).ends_with(tail);
+  };
+  const S one(crlf);
+  const S two = one + one;
+  if (endsWith(two)) return entry;
+  if (endsWith(one)) return entry + one;
+  return entry + two;
+}
+
+}  // namespace
+
+vk::Streng EndWithEmptyLine(vk::Streng entry) {
+  return EndWithEmptyLineImpl(std::move(entry), u"\r\n");
+}
+
+vk::String EndWithEmptyLine(vk::String entry) {
+  return EndWithEmptyLineImpl(std::move(entry), "\r\n");
+}
+
+void AppendCrashReport(vk::Streng& summary, std::string_view crashReport1252) {
+  summary += kCrashMarker;
+  summary += vk::Cp1252ToStreng(crashReport1252);
+}
+
+}  // namespace setup
