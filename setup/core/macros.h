@@ -117,6 +117,18 @@ void ExpandMacros(vk::Streng& text, const MacroValues& values);
 // ("%s", "%%") are kept as they stand.
 void ExpandMacrosForFormat(vk::Streng& text, const MacroValues& values);
 
+// The same, returning the result.
+inline vk::Streng ExpandedMacros(std::u16string_view text, const MacroValues& values) {
+  vk::Streng out(text);
+  ExpandMacros(out, values);
+  return out;
+}
+inline vk::Streng ExpandedMacrosForFormat(std::u16string_view text, const MacroValues& values) {
+  vk::Streng out(text);
+  ExpandMacrosForFormat(out, values);
+  return out;
+}
+
 // "<product>", "<description>" and "<os>" (the Windows folder), without regard to case, all
 // occurrences, in that order.
 void ExpandPlaceholders(vk::Streng& text, std::u16string_view productName,

@@ -74,9 +74,7 @@ public:
 };
 
 Streng Expanded(std::u16string_view text, const FakeValues& values) {
-  Streng out(text);
-  setup::ExpandMacros(out, values);
-  return out;
+  return setup::ExpandedMacros(text, values);
 }
 
 struct Case {
