@@ -139,6 +139,7 @@ TEST(Reboot, DelayedMoveAndDeletionAreRegistered) {
   ASSERT_TRUE(setup::DeleteAtReboot(target));
   EXPECT_TRUE(PendingRenames::HasPair(target, nullptr));
 
+  DeleteFileW(vk::W(vk::JoinPath(dir, u"reboot.dat")));  // from an earlier run in this prefix
   FakeContext context;
   EXPECT_FALSE(setup::CreateRebootMarker(context, dir));
   EXPECT_FALSE(Exists(vk::JoinPath(dir, u"reboot.dat")));
