@@ -61,7 +61,7 @@ Layout LayoutOf(const Bytes& file) {
   return l;
 }
 
-enum class Variant { Image, ImageCipher, File, FileCipher, Signature };
+enum class Variant { Image, ImageCipher, File, FileCipher, Signature, Product64 };
 
 class Fixtures {
 public:
@@ -91,6 +91,7 @@ public:
     std::string name = "v" + std::to_string(int(v));
     std::ofstream toml(dir_ / (name + ".toml"));
     toml << "[product]\nname = \"Sample\"\nversion = \"1.0\"\n"
+         << "bitness = \"" << (v == Variant::Product64 ? "64" : "any") << "\"\n"
          << "[options]\nuninstaller_without_data = " << (v == Variant::ImageCipher ? "true" : "false") << "\n"
          << "[archive]\nmode = \"" << (file ? "file" : "image") << "\"\n"
          << "compress = " << (file ? "false" : "true") << "\ncipher = " << (cipher ? "true" : "false") << "\n"
@@ -156,6 +157,14 @@ TEST(Container, GoodInstallersReadToTheEndAndPassTheArchiveCheck) {
   }
 }
 
+// A 64-bit product switches the file-system redirection off, which a 64-bit engine does not
+// have; the command line's batch additions go into the settings on the way.
+TEST(Container, SixtyFourBitProductWithBatchAdditionsReadsToTheEnd) {
+  const fs::path& exe = TheFixtures().installer(Variant::Product64);
+  ExpectQuietExit(exe, "/silent /b1:\"echo one~~echo `two`\" /b3:\"echo three\"", 1, true);
+  ExpectQuietExit(exe, "/a", 1, true);
+}
+
 struct Damage {
   const char* name;
   Variant variant;
@@ -166,6 +175,11 @@ struct Damage {
 
 const std::vector<Damage>& DamageTable() {
   static const std::vector<Damage> table = {
+      {"section raw pointer 0", Variant::Image,
+       [](Bytes& f, const Layout& l) {
+         Put32(f, l.section.tableOffset + l.section.index * setup::kSectionEntrySize + 20, 0);
+       },
+       9, false},
       {"header magic", Variant::Image, [](Bytes& f, const Layout& l) { f[l.section.rawPointer] ^= 0x01; }, 20, false},
       {"engine version", Variant::Image,
        [](Bytes& f, const Layout& l) { std::memcpy(&f[l.section.rawPointer + 4], "41.7", 4); }, 0, false},
