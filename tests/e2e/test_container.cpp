@@ -88,7 +88,8 @@ public:
     if (it != built_.end()) return it->second;
     const bool file = v == Variant::File || v == Variant::FileCipher;
     const bool cipher = v == Variant::ImageCipher || v == Variant::FileCipher;
-    std::string name = "v" + std::to_string(int(v));
+    std::string name = std::to_string(int(v));
+    name.insert(0, 1, 'v');
     std::ofstream toml(dir_ / (name + ".toml"));
     toml << "[product]\nname = \"Sample\"\nversion = \"1.0\"\n"
          << "bitness = \"" << (v == Variant::Product64 ? "64" : "any") << "\"\n"
