@@ -56,7 +56,7 @@ void corruptInstaller(int code, bool withSystemError) {
       CorruptInstallerMessage(code, text(13), systemError, vk::SystemErrorText(systemError));
   InstallContext& c = Context();
   c.FailureSummary = message;
-  QueueNotification(c.failureNotifyUrl, true);
+  QueueNotification(vk::AnsiToStreng(c.settings.FailureAddress), true);
   vk::FatalErrorText(std::move(message));
 }
 

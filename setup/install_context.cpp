@@ -17,8 +17,11 @@ bool WindowsAllowed() {
 }
 
 vk::Streng text(int n) {
-  TextSource source = Context().textSource;
-  return source ? source(n) : vk::Streng();
+  const InstallContext& c = Context();
+  if (!c.settingsLoaded || n < 0) return vk::Streng();
+  return ExpandTextMacros(c.settings.Languages.raw(static_cast<size_t>(n)));
 }
+
+vk::Streng ExpandTextMacros(const vk::Streng& rawText) { return rawText; }
 
 }  // namespace setup

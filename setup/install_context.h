@@ -5,15 +5,13 @@
 
 #include "lib/strings.h"
 #include "setup/core/command_line.h"
+#include "setup/core/container.h"
+#include "setup/core/settings.h"
 
 namespace setup {
 
 inline constexpr char kEngineTitle8[] = "Brimstead Setup";
 inline constexpr char16_t kEngineTitle[] = u"Brimstead Setup";
-
-// Language text n of the chosen language, macros expanded; the settings reader sets it once the
-// language table is loaded.
-using TextSource = vk::Streng (*)(int n);
 
 struct InstallContext : CommandLine {
   InstallContext();
@@ -23,15 +21,25 @@ struct InstallContext : CommandLine {
   uint64_t sessionNumber = 0;       // also the uninstall entry's "Session"
   bool oleInitialized = false;
 
-  // Until the settings are kept here: the product's option word (bits 0-31 first) and the
-  // address that a failed run reports to.
-  uint64_t ProductFlags = 0;
-  vk::Streng failureNotifyUrl;
-  TextSource textSource = nullptr;
+  // Every setting of the installation data, and the header's flag word (bit 10 adjusted to the
+  // system). settingsLoaded: the settings are read, so text(n) has its table.
+  InstallSettings settings;
+  uint32_t ProductFlags2 = 0;
+  bool settingsLoaded = false;
+
+  // Bitness 1: switching off the WOW64 file-system redirection failed (the start-up checks
+  // refuse a 64-bit product then). wow64RedirectionState is what the system handed back.
+  bool wow64RedirectionFailed = false;
+  void* wow64RedirectionState = nullptr;
+
+  // The uninstaller's bytes. engineImageIsWholeFile: the uninstaller is the installer file as it
+  // stands, copied from the file when it is written (not held here).
+  Bytes engineImage;
+  bool engineImageIsWholeFile = false;
 
   vk::Streng FailureSummary;
 
-  bool hasProductFlag(int bit) const { return bit >= 0 && bit < 64 && ((ProductFlags >> bit) & 1); }
+  bool hasProductFlag(int bit) const { return bit >= 0 && bit < 64 && settings.hasFlag(bit); }
 };
 
 // Built on first use, so that the window layer's static objects may reach it before the entry.
@@ -40,7 +48,11 @@ InstallContext& Context();
 // Windows may be created: not silent, and on the thread that started the process.
 bool WindowsAllowed();
 
-// Language text n, or empty before the table is loaded or when it has no such text.
+// Language text n of the chosen language, macros expanded; empty before the table is loaded or
+// when it has no such text.
 vk::Streng text(int n);
+
+// Where the macro expansion of language texts plugs in; for now the text as stored.
+vk::Streng ExpandTextMacros(const vk::Streng& rawText);
 
 }  // namespace setup

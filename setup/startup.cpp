@@ -5,10 +5,13 @@
 
 #include "lib/fatal.h"
 #include "setup/core/command_line.h"
+#include "setup/container_reader.h"
 #include "setup/core/engine_messages.h"
 #include "setup/errors.h"
 #include "setup/install_context.h"
+#include "setup/integrity.h"
 #include "setup/notifications.h"
+#include "setup/settings_reader.h"
 #include "ui/fatal_box.h"
 
 namespace setup {
@@ -72,22 +75,6 @@ uint64_t SessionNumberNow() {
   return MakeSessionNumber(fileTime, GetCurrentProcessId());
 }
 
-// Placeholder until the container reader opens the file itself: only whether the image has a
-// section named ".setup". The loader has checked the headers it walks.
-bool HasSetupSection(HINSTANCE instance) {
-  auto base = reinterpret_cast<const BYTE*>(instance);
-  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  if (!base || dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  if (nt->Signature != IMAGE_NT_SIGNATURE) return false;
-  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-    static constexpr BYTE kName[IMAGE_SIZEOF_SHORT_NAME] = {'.', 's', 'e', 't', 'u', 'p', 0, 0};
-    if (memcmp(section->Name, kName, sizeof(kName)) == 0) return true;
-  }
-  return false;
-}
-
 void PumpPendingMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -112,10 +99,27 @@ void RemoveSelfException() {}
   exitInstaller(0);
 }
 
-[[noreturn]] void Install() {
-  if (!HasSetupSection(static_cast<HINSTANCE>(Context().instance))) fatalError(kNoSetupDataText);
-  // Reading the container and the settings, and the installation sequence, follow here.
+// The installation sequence, from the language choice on. For now it reaches as far as the
+// archive check; the phases plug in here in their order.
+[[noreturn]] void RunInstallation(Container& container) {
+  // Language choice (one language for now: the default), then the texts that depend on it.
+  applyLanguageTexts();
+  // Later: pages, previous installation, batches; the archive comes after the pre-installation
+  // batches.
+  openArchive(container, Context().settings.ArchiveFileMode == 1);
   exitInstaller(1);
+}
+
+[[noreturn]] void Install() {
+  Container& container = InstallerContainer();
+  openContainer(container);
+  readSettings(container);
+  const InstallContext& c = Context();
+  // The installer title's macros are expanded here once the expansion exists.
+  QueueNotification(vk::AnsiToStreng(c.settings.LaunchAddress), false);
+  verifyIntegrity(container, c.settings.integrityMode());
+  buildEngineImage(container);
+  RunInstallation(container);
 }
 
 }  // namespace

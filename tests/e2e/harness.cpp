@@ -115,8 +115,12 @@ std::string WindowsPath(std::string_view linuxPath) {
   return path;
 }
 
-std::string EngineCommandLine(std::string_view args) {
-  std::string line = "\"" + WindowsPath(TestEngine()) + "\"";
+std::string Builder() { return BRIMSTEAD_E2E_BUILDER; }
+
+std::string EngineCommandLine(std::string_view args) { return ProgramCommandLine(TestEngine(), args); }
+
+std::string ProgramCommandLine(std::string_view linuxPath, std::string_view args) {
+  std::string line = "\"" + WindowsPath(linuxPath) + "\"";
   if (!args.empty()) line += " " + std::string(args);
   return line;
 }

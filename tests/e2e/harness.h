@@ -16,9 +16,12 @@ std::string WineRun();
 std::string TestEngine();  // Linux path of the engine under test
 std::string SupportDir();  // where launch.exe and uidriver.exe are
 std::string WindowsPath(std::string_view linuxPath);  // "Z:\..." for an absolute path
+std::string Builder();     // Linux path of the brimstead builder
 
 // The engine's literal command line: its quoted Windows path, then args as they stand.
 std::string EngineCommandLine(std::string_view args);
+// The same for another program (Linux path), such as an installer a test has built.
+std::string ProgramCommandLine(std::string_view linuxPath, std::string_view args);
 
 struct Output {
   int linuxStatus = -1;  // -1 when it did not end normally
