@@ -211,7 +211,8 @@ const std::vector<Damage>& DamageTable() {
          f[l.section.tableOffset + l.section.sectionCount * setup::kSectionEntrySize + 16] ^= 0x5A;
        },
        40, true},
-      {"archive byte, image mode", Variant::Image, [](Bytes& f, const Layout&) { f.back() ^= 0x01; }, 55, true},
+      {"archive byte, image mode", Variant::Image,
+       [](Bytes& f, const Layout& l) { f[l.archive() + size_t(l.header.archiveSize) - 1] ^= 0x01; }, 55, true},
       {"archive byte in the last piece, file mode", Variant::FileCipher, [](Bytes& f, const Layout&) { f.back() ^= 0x01; }, 55, true},
       {"archive checksum, file mode", Variant::File,
        [](Bytes& f, const Layout& l) { Put32(f, l.field(10), Get32(f, l.field(10)) + 1); }, 55, true},
