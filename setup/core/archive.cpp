@@ -102,36 +102,30 @@ void ByteQueue::consume(size_t n) {
 }
 
 int ChunkReader::next(ByteQueue& queue) {
-  const size_t left = size_ - pos_;
+  const uint64_t left = size_ - pos_;
   // A partial chunk head cannot be a chunk.
   if (left < 8) return kChunkTooLong;
-  const int32_t length = static_cast<int32_t>(Le32(data_ + pos_));
-  const uint32_t sum = Le32(data_ + pos_ + 4);
+  uint8_t head[8];
+  if (!source_->read(pos_, head, 8)) return kArchiveReadFailed;
+  const int32_t length = static_cast<int32_t>(Le32(head));
+  const uint32_t sum = Le32(head + 4);
   if (length <= 0) return kChunkLength;
-  if (size_t(length) > left - 8) return kChunkTooLong;
-  const uint8_t* payload = data_ + pos_ + 8;
-  if (vk::checksum(payload, size_t(length)) != sum) return kChunkChecksum;
-  pos_ += 8 + size_t(length);
+  if (uint64_t(length) > left - 8) return kChunkTooLong;
+  work_.resize(size_t(length));
+  if (!source_->read(pos_ + 8, work_.data(), size_t(length))) return kArchiveReadFailed;
+  if (vk::checksum(work_.data(), work_.size()) != sum) return kChunkChecksum;
+  pos_ += 8 + uint64_t(length);
 
-  if (!cipher_ && !compressed_) {
-    queue.append(payload, size_t(length));
-    return kOk;
-  }
-  const uint8_t* plain = payload;
-  size_t plainSize = size_t(length);
   if (cipher_) {
-    work_.assign(payload, payload + length);
     cipher_->Decipher(work_);
     if (work_.empty()) return kChunkUndecodable;
-    plain = work_.data();
-    plainSize = work_.size();
   }
   if (compressed_) {
     Bytes decoded;
-    if (!vk::XzDecode(plain, plainSize, decoded)) return kChunkUndecodable;
+    if (!vk::XzDecode(work_.data(), work_.size(), decoded)) return kChunkUndecodable;
     queue.append(decoded.data(), decoded.size());
   } else {
-    queue.append(plain, plainSize);
+    queue.append(work_.data(), work_.size());
   }
   return kOk;
 }

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "lib/checksum.h"
 #include "lib/cipher.h"
@@ -75,20 +76,28 @@ private:
   size_t head_ = 0;
 };
 
-// Reads chunk after chunk from the stored archive, appending plain payloads to a queue.
+// Reads chunk after chunk from the stored archive, appending plain payloads to a queue. The
+// archive is read through a ByteSource (the mapped section, or the installer file in file mode),
+// one chunk at a time.
 class ChunkReader {
 public:
   // cipher: null or without key means not enciphered.
+  ChunkReader(const ByteSource& archive, const vk::Blowfish* cipher, bool compressed)
+      : source_(&archive), size_(archive.size()), cipher_(cipher && cipher->hasKey() ? cipher : nullptr),
+        compressed_(compressed) {}
   ChunkReader(const uint8_t* archive, size_t size, const vk::Blowfish* cipher, bool compressed)
-      : data_(archive), size_(size), cipher_(cipher && cipher->hasKey() ? cipher : nullptr), compressed_(compressed) {}
-  // 61, 63, 62, 60, or kOk.
+      : owned_(std::make_unique<MemorySource>(archive, size)), source_(owned_.get()), size_(size),
+        cipher_(cipher && cipher->hasKey() ? cipher : nullptr), compressed_(compressed) {}
+  // 61, 63, 62, 60, kArchiveReadFailed, or kOk.
   int next(ByteQueue& queue);
-  size_t remaining() const { return size_ - pos_; }
+  uint64_t remaining() const { return size_ - pos_; }
+  uint64_t position() const { return pos_; }
 
 private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
+  std::unique_ptr<MemorySource> owned_;
+  const ByteSource* source_;
+  uint64_t size_;
+  uint64_t pos_ = 0;
   const vk::Blowfish* cipher_;
   bool compressed_;
   Bytes work_;
@@ -101,6 +110,8 @@ public:
   ArchiveReader(const uint8_t* archive, size_t size, std::vector<int32_t> itemSizes, const vk::Blowfish* cipher,
                 bool compressed)
       : chunks_(archive, size, cipher, compressed), sizes_(std::move(itemSizes)) {}
+  ArchiveReader(const ByteSource& archive, std::vector<int32_t> itemSizes, const vk::Blowfish* cipher, bool compressed)
+      : chunks_(archive, cipher, compressed), sizes_(std::move(itemSizes)) {}
 
   bool atEnd() const { return index_ == sizes_.size() && !inItem_; }
   size_t index() const { return index_; }

@@ -48,6 +48,7 @@ enum Error : int {
   kOk = 0,
   kNoSetupSection = -1,   // no section named ".setup": the engine's no-data message
   kVersionMismatch = -2,  // header version is not kEngineVersion: the version-mismatch fatal error
+  kArchiveReadFailed = -3,  // the archive could not be read from the file (file mode)
   kRawPointerZero = 9,
   kRawPointerBeyondFile = 10,
   kBadMagic = 20,
