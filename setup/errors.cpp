@@ -53,7 +53,7 @@ void showError(const vk::Streng& message) {
 void corruptInstaller(int code, bool withSystemError) {
   DWORD systemError = withSystemError ? GetLastError() : 0;
   vk::Streng message =
-      CorruptInstallerMessage(code, text(13), systemError, vk::SystemErrorText(systemError));
+      CorruptInstallerMessage(code, formatText(13), systemError, vk::SystemErrorText(systemError));
   InstallContext& c = Context();
   c.FailureSummary = message;
   QueueNotification(vk::AnsiToStreng(c.settings.FailureAddress), true);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "setup/engine_macros.h"
+
 namespace setup {
 
 InstallContext::InstallContext() : startingThread(GetCurrentThreadId()) {}
@@ -16,12 +18,24 @@ bool WindowsAllowed() {
   return !c.silentMode && GetCurrentThreadId() == c.startingThread;
 }
 
-vk::Streng text(int n) {
+namespace {
+
+const vk::Streng* RawText(int n) {
   const InstallContext& c = Context();
-  if (!c.settingsLoaded || n < 0) return vk::Streng();
-  return ExpandTextMacros(c.settings.Languages.raw(static_cast<size_t>(n)));
+  if (!c.settingsLoaded || n < 0) return nullptr;
+  return &c.settings.Languages.raw(static_cast<size_t>(n));
 }
 
-vk::Streng ExpandTextMacros(const vk::Streng& rawText) { return rawText; }
+}  // namespace
+
+vk::Streng text(int n) {
+  const vk::Streng* raw = RawText(n);
+  return raw ? ExpandMacros(*raw) : vk::Streng();
+}
+
+vk::Streng formatText(int n) {
+  const vk::Streng* raw = RawText(n);
+  return raw ? ExpandMacrosForFormat(*raw) : vk::Streng();
+}
 
 }  // namespace setup

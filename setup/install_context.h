@@ -2,6 +2,7 @@
 // The one installation context: run-mode flags and command-line values, and the run state that
 // the start-up, the error paths and the exit routine share. Process-wide, lives until exit.
 #include <cstdint>
+#include <vector>
 
 #include "lib/strings.h"
 #include "setup/core/command_line.h"
@@ -39,6 +40,29 @@ struct InstallContext : CommandLine {
 
   vk::Streng FailureSummary;
 
+  // Run state of the installation sequence.
+  vk::Streng installDir;    // InstallDir, chosen before the archive phase
+  vk::Streng sharedDir;
+  vk::Streng uninstallDir;  // the installation folder joined with UninstallSubdir
+  vk::Streng startMenuFolder;
+  bool portable = false;    // the installation folder is on a removable drive
+  bool previousInstallExists = false;
+  vk::Streng previousVersion;
+  bool rebootRequested = false;
+
+  // What the archive phase leaves for the later phases: what to remove at uninstallation (in
+  // order), and the lists of the registration steps.
+  struct RemovalRecord {
+    enum Kind { File, Folder, RegistryKey } kind;
+    vk::Streng path;
+  };
+  std::vector<RemovalRecord> removalRecords;
+  std::vector<vk::String> sharedFiles;  // 8-bit target and its one-character mark
+  std::vector<vk::Streng> comServers, typeLibraries, drivers;
+  std::vector<vk::String> writtenFiles;  // 8-bit targets
+  vk::String productFonts;               // the uninstall entry's font list
+  vk::String msiPackages;                // MSI packages to remove at uninstallation
+
   bool hasProductFlag(int bit) const { return bit >= 0 && bit < 64 && settings.hasFlag(bit); }
 };
 
@@ -52,7 +76,8 @@ bool WindowsAllowed();
 // when it has no such text.
 vk::Streng text(int n);
 
-// Where the macro expansion of language texts plugs in; for now the text as stored.
-vk::Streng ExpandTextMacros(const vk::Streng& rawText);
+// Text n for use as a format: every "%" that a macro value brings in is doubled, so that a name
+// or folder can never act as a conversion.
+vk::Streng formatText(int n);
 
 }  // namespace setup

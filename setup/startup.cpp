@@ -9,6 +9,7 @@
 #include "setup/core/engine_messages.h"
 #include "setup/errors.h"
 #include "setup/install_context.h"
+#include "setup/install_sequence.h"
 #include "setup/integrity.h"
 #include "setup/notifications.h"
 #include "setup/settings_reader.h"
@@ -97,17 +98,6 @@ void RemoveSelfException() {}
   // anything to remove.
   if (!ProductIsInstalled(c.uninstallProductName)) showError(NotInstalledMessage(c.uninstallProductName));
   exitInstaller(0);
-}
-
-// The installation sequence, from the language choice on. For now it reaches as far as the
-// archive check; the phases plug in here in their order.
-[[noreturn]] void RunInstallation(Container& container) {
-  // Language choice (one language for now: the default), then the texts that depend on it.
-  applyLanguageTexts();
-  // Later: pages, previous installation, batches; the archive comes after the pre-installation
-  // batches.
-  openArchive(container, Context().settings.ArchiveFileMode == 1);
-  exitInstaller(1);
 }
 
 [[noreturn]] void Install() {

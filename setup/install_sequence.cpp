@@ -1,0 +1,237 @@
+#include "setup/install_sequence.h"
+
+#include <windows.h>
+
+#include "lib/narrow_path.h"
+#include "lib/win32/system_error.h"
+#include "setup/engine_macros.h"
+#include "setup/engine_services.h"
+#include "setup/errors.h"
+#include "setup/extract_archive.h"
+#include "setup/install_context.h"
+#include "setup/install_folders.h"
+#include "setup/install_log.h"
+#include "setup/notifications.h"
+#include "setup/progress.h"
+#include "setup/reboot.h"
+#include "setup/settings_reader.h"
+#include "setup/startup.h"
+#include "setup/system_folders.h"
+
+// The phases of one installation, top to bottom in the order they run. A phase whose work is
+// not built yet is an empty named step, so that the order stays visible here.
+namespace setup {
+
+namespace {
+
+InstallContext& C() { return Context(); }
+const InstallSettings& S() { return Context().settings; }
+bool Flag(int bit) { return Context().hasProductFlag(bit); }
+bool Flag2(uint32_t mask) { return (Context().ProductFlags2 & mask) != 0; }
+
+// Cancel: the cancel notification, a notice outside automatic mode, exit code 1.
+[[noreturn]] void Cancel() {
+  QueueNotification(vk::AnsiToStreng(S().CancelAddress), false);
+  if (!C().automaticMode && WindowsAllowed())
+    MessageBoxW(nullptr, vk::W(text(98)), vk::W(text(111)), MB_OK | MB_ICONWARNING);
+  exitInstaller(1);
+}
+
+// Refuse: the error box (rules of showError), exit code 1.
+[[noreturn]] void Refuse(const vk::Streng& message) {
+  showError(message);
+  exitInstaller(1);
+}
+
+void ExpandInstallerTitle() { C().settings.InstallerTitle = ExpandMacros(S().InstallerTitle); }
+
+void ChooseLanguage() {
+  // The language dialog runs here when there are several languages and windows may wait for
+  // the user; until it exists the default language stays chosen.
+}
+
+void CheckBitness() {
+  const bool windows64 = OperatingSystemInfo().windows64;
+  const uint8_t bitness = S().Bitness;
+  if ((bitness == 1 && !windows64) || (bitness == 2 && windows64)) {
+    if (C().automaticMode) exitInstaller(1);
+    Refuse(vk::Format(formatText(81), bitness == 1 ? 64 : 32));
+  }
+  if (bitness == 1 && C().wow64RedirectionFailed) fatalError("Wow64DisableWow64FsRedirection() failed");
+}
+
+void CheckSingleInstance() {
+  if (!Flag(8)) return;
+  // Kept open until the process ends.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Brimstead KTX");
+  if (mutex && WaitForSingleObject(mutex, 0) == WAIT_TIMEOUT) Refuse(text(91));
+}
+
+void PlayGreetingSound() {}
+void ShowGreetingPage() {}
+void AskPassword() {}
+void ShowLicensePages() {}
+void ShowReadmePages() {}
+void CloseRunningProgramsBeforeInstalling() {}
+void CheckPreviousInstallation() {}
+void OpenProgressWindow() {}
+
+HANDLE g_workFile = INVALID_HANDLE_VALUE;
+
+void CreateWorkFile() {
+  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+  if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"bsw", 0, name)) return;
+  g_workFile = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+void StartRestorePoint() {}
+
+void StartInstallLog() {
+  UpdateLogContext();
+  OpenRunningLog();
+  SetStatus(113);
+  SetProgress(1);
+}
+
+void GrantFolderRights() {}
+void ComputeEstimatedSize() {
+  if (C().portable && Flag(56)) C().settings.ProductFlags &= ~(uint64_t(1) << 2);
+}
+void RunPreInstallationBatches() {
+  SetStatus(8);
+  SetProgress(2);
+}
+
+void InstallArchive(Container& container) {
+  HoldStatus();
+  SetStatus(62);
+  SetProgress(21);
+  openArchive(container, S().ArchiveFileMode == 1);
+  HoldStatus();
+  SetStatus(54);
+  SetProgress(26);
+  ExtractArchive(container);
+  SetStatus(54);
+}
+
+void CreateShortcuts() { SetProgress(97); }
+void WriteRegistryEntries() { SetProgress(98); }
+void CopyUninstallerFiles() { SetProgress(99); }
+void RegisterUninstall() {
+  SetStatus(36);
+  SetProgress(100);
+}
+void SaveUninstallData() {}
+void RunPostInstallationBatch() {}
+
+void NotifyRunKind() {
+  // Which address by run kind is decided with the previous-installation checks; a fresh
+  // installation until they exist.
+  QueueNotification(vk::AnsiToStreng(S().FreshInstallAddress), false);
+}
+
+void CommitRestorePoint() {}
+
+void CloseProgress() { HoldStatus(); }
+
+void NoteLaunchOnExit() {
+  if (!C().runAfterProgram.empty()) LogPrintW(u"Launch on exit: %s\r\n", C().runAfterProgram);
+}
+
+void RunInstallationExitBatch() {}
+
+// A folder left empty by the run goes, once a "thumbs.db" and a "desktop.ini" in it are deleted.
+void RemoveIfEmpty(const vk::Streng& folder) {
+  if (folder.size() <= 3) return;  // never a drive root
+  for (const char16_t* leftover : {u"thumbs.db", u"desktop.ini"}) {
+    const vk::Streng file = vk::JoinPath(folder, leftover);
+    SetFileAttributesW(vk::W(file), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(vk::W(file));
+  }
+  RemoveDirectoryW(vk::W(folder));
+}
+
+void RemoveEmptyFolders() {
+  RemoveIfEmpty(C().sharedDir);
+  RemoveIfEmpty(C().uninstallDir);
+  RemoveIfEmpty(C().installDir);
+}
+
+void RestoreWow64Redirection() {
+#ifndef _WIN64
+  if (S().Bitness == 1 && !C().wow64RedirectionFailed) Wow64RevertWow64FsRedirection(C().wow64RedirectionState);
+#endif
+}
+
+void LaunchAfterInstallation() {
+  SetCurrentDirectoryW(vk::W(C().installDir));
+  if (C().FailureSummary.empty() && !C().runAfterProgram.empty()) {
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    vk::Streng command = C().runAfterProgram;
+    if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
+                       vk::W(C().installDir), &si, &pi)) {
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    } else {
+      showError(u"Failed to launch command: " + command + u"\r\n" + vk::LastSystemErrorText());
+    }
+  }
+  // The finish page's choices (document, application, log, second document) follow here.
+}
+
+}  // namespace
+
+void RunInstallation(Container& container) {
+  ChooseLanguage();
+  applyLanguageTexts();
+  ExpandInstallerTitle();
+  CheckBitness();
+  // Minimum Windows version, excluded systems and the master product are checked here.
+  CheckSingleInstance();
+  CheckPreviousInstallation();
+  PlayGreetingSound();
+  ShowGreetingPage();
+  AskPassword();
+  ShowLicensePages();
+  ShowReadmePages();
+  CloseRunningProgramsBeforeInstalling();
+  ChooseInstallFolder();
+  OpenProgressWindow();
+  QueueNotification(vk::AnsiToStreng(S().InstallStartAddress), false);
+  CreateWorkFile();
+  StartRestorePoint();
+  StartInstallLog();
+  GrantFolderRights();
+  CreateDataFolders();
+  UpdateLogContext();
+  ComputeEstimatedSize();
+  RunPreInstallationBatches();
+  InstallArchive(container);
+  CreateShortcuts();
+  WriteRegistryEntries();
+  CopyUninstallerFiles();
+  RegisterUninstall();
+  SaveUninstallData();
+  RunPostInstallationBatch();
+  NotifyRunKind();
+  CommitRestorePoint();
+  CloseProgress();
+  NoteLaunchOnExit();
+  UpdateLogContext();
+  // The finish page comes with the log's completion notice.
+  WriteInstallLog(C().FailureSummary, C().previousInstallExists, true);
+  // The reboot question; the exit batch and the clean-up run either way, then the restart
+  // replaces the launches.
+  C().rebootRequested = RestartIfRequired(EngineReplacementContext(), [] {
+    RunInstallationExitBatch();
+    RemoveEmptyFolders();
+    RestoreWow64Redirection();
+  });
+  if (!C().rebootRequested) LaunchAfterInstallation();
+  (void)Cancel;
+  exitInstaller(1);
+}
+
+}  // namespace setup
