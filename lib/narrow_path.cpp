@@ -146,4 +146,14 @@ Streng RemoveDotComponents(std::u16string_view path) {
   return out;
 }
 
+Streng MakeAbsolutePath(std::u16string_view base, std::u16string_view path) {
+  const Streng p = Trim(path);
+  if (p.empty()) return Streng(base);
+  const bool drive = p.size() >= 2 && p[1] == u':';
+  if (drive || (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\')) return p;
+  if (!p.empty() && p[0] == u'\\')
+    return base.size() >= 2 && base[1] == u':' ? Streng(base.substr(0, 2)) + p : p;
+  return JoinPath(base, p);
+}
+
 }  // namespace vk

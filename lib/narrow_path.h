@@ -33,6 +33,11 @@ Streng JoinPath(std::u16string_view folder, std::u16string_view name);
 Streng PathFolder(std::u16string_view path);
 Streng PathFileName(std::u16string_view path);
 
+// A path made absolute against a base folder: white space around it trimmed; a path with a
+// drive letter and colon, or a UNC path, stays; one that begins with a single backslash takes the
+// base's drive letter and colon; any other goes behind the base with one backslash between.
+Streng MakeAbsolutePath(std::u16string_view base, std::u16string_view path);
+
 // Removes "." and ".." components the way the system's canonicalisation does ("C:\a\.\b\..\c"
 // becomes "C:\a\c"); ".." never climbs above the root ("X:\", "\\server\share\", "\").
 // Paths of any length; used where the system call's buffer is too small.

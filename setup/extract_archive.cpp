@@ -26,16 +26,6 @@ void Check(int code) {
   if (code) corruptInstaller(code, false);
 }
 
-// The library's make-absolute: a path without drive and colon that does not begin with a
-// backslash goes behind the base; one that begins with a single backslash takes the base's drive.
-vk::Streng MakeAbsolute(const vk::Streng& base, vk::Streng path) {
-  path = vk::Trim(path);
-  const bool drive = path.size() >= 2 && path[1] == u':';
-  if (drive || (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\')) return path;
-  if (!path.empty() && path[0] == u'\\') return base.size() >= 2 && base[1] == u':' ? base.substr(0, 2) + path : path;
-  return vk::JoinPath(base, path);
-}
-
 vk::Streng DefaultFolderOf(DefaultFolder folder) {
   const InstallContext& c = Context();
   switch (folder) {
@@ -130,7 +120,7 @@ void ExtractArchive(Container& container) {
     if (e.kind == 1 && c.portable && !s.SharedSubfolder.empty()) {
       const bool keep = destination.find(u'\\') != vk::Streng::npos && destination.front() != u'%' &&
                         !(destination.size() >= 2 && destination[1] == u':') && destination.front() != u'\\';
-      destination = keep ? MakeAbsolute(vk::JoinPath(c.installDir, s.SharedSubfolder), destination) : vk::Streng();
+      destination = keep ? vk::MakeAbsolutePath(vk::JoinPath(c.installDir, s.SharedSubfolder), destination) : vk::Streng();
     }
 
     // The target and whether its folder is to be created.
@@ -139,7 +129,7 @@ void ExtractArchive(Container& container) {
     if (!destination.empty()) {
       destination = ExpandMacros(destination);
       if (destination.size() >= 2 && destination.ends_with(u"\\\\")) destination.pop_back();
-      target = MakeAbsolute(e.kind == 1 ? c.sharedDir : c.installDir, destination);
+      target = vk::MakeAbsolutePath(e.kind == 1 ? c.sharedDir : c.installDir, destination);
       if (!target.empty() && target.back() == u'\\') target += name;
       createFolder = true;
     } else if (e.flags & kIntoUninstallFolder) {

@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "lib/fatal.h"
+#include "lib/win32/handle.h"
 #include "setup/core/command_line.h"
 #include "setup/container_reader.h"
 #include "setup/core/engine_messages.h"
@@ -12,35 +13,13 @@
 #include "setup/install_sequence.h"
 #include "setup/integrity.h"
 #include "setup/notifications.h"
+#include "setup/progress.h"
 #include "setup/settings_reader.h"
 #include "ui/fatal_box.h"
 
 namespace setup {
 
 namespace {
-
-class ScopedHandle {
-public:
-  ScopedHandle() = default;
-  ~ScopedHandle() { if (h_) CloseHandle(h_); }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE* put() { return &h_; }
-  HANDLE get() const { return h_; }
-private:
-  HANDLE h_ = nullptr;
-};
-
-class ScopedKey {
-public:
-  ScopedKey() = default;
-  ~ScopedKey() { if (k_) RegCloseKey(k_); }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  HKEY* put() { return &k_; }
-private:
-  HKEY k_ = nullptr;
-};
 
 // DLLs come from the system folder only, never from the folder the installer was started from.
 // Through GetProcAddress: Windows 7 has the call only with its loader update; there at least the
@@ -60,7 +39,7 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH;
 void InstallCrashFilter() { SetUnhandledExceptionFilter(&CrashFilter); }
 
 void EnableTakeOwnershipPrivilege() {
-  ScopedHandle token;
+  vk::KernelHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return;
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
@@ -76,13 +55,6 @@ uint64_t SessionNumberNow() {
   return MakeSessionNumber(fileTime, GetCurrentProcessId());
 }
 
-void PumpPendingMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 // Exit steps whose subjects do not exist yet.
 void DestroyProgressWindow() {}
@@ -124,7 +96,7 @@ bool ProductIsInstalled(const vk::Streng& productName) {
   if (productName.empty() || productName.find(u'\\') != vk::Streng::npos) return false;
   vk::Streng path = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productName;
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-    ScopedKey key;
+    vk::RegKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vk::W(path), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS)
       return true;
   }
@@ -155,7 +127,7 @@ void RunEngine(void* instance) {
 void exitInstaller(int exitCode) {
   DestroyProgressWindow();
   DestroyBackgroundWindow();
-  PumpPendingMessages();
+  PumpMessages();
   DeleteTemporaryWorkFile();
   StopNotificationWorker();
   RemoveSelfException();

@@ -137,4 +137,21 @@ TEST(WidePath, RemoveDotComponents) {
     EXPECT_EQ(vk::RemoveDotComponents(in), expected) << vk::StrengToUtf8(in);
 }
 
+TEST(WidePath, MakeAbsoluteAgainstABase) {
+  struct Case {
+    const char16_t *base, *path, *expected;
+  };
+  const Case cases[] = {
+      {u"C:\\App", u"Tools\\x.txt", u"C:\\App\\Tools\\x.txt"},
+      {u"C:\\App\\", u"  Tools  ", u"C:\\App\\Tools"},
+      {u"C:\\App", u"\\Data\\x", u"C:\\Data\\x"},   // a single backslash takes the base's drive
+      {u"C:\\App", u"D:\\Other", u"D:\\Other"},
+      {u"C:\\App", u"\\\\server\\share\\f", u"\\\\server\\share\\f"},
+      {u"\\\\server\\share", u"\\f", u"\\f"},      // no drive to take
+      {u"C:\\App", u"", u"C:\\App"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(vk::MakeAbsolutePath(c.base, c.path), vk::Streng(c.expected)) << vk::StrengToUtf8(c.path);
+}
+
 }  // namespace
