@@ -4,6 +4,7 @@
 
 #include "lib/narrow_path.h"
 #include "lib/win32/system_error.h"
+#include "setup/core/system_checks.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
 #include "setup/errors.h"
@@ -12,6 +13,7 @@
 #include "setup/install_folders.h"
 #include "setup/install_log.h"
 #include "setup/notifications.h"
+#include "setup/os_facts.h"
 #include "setup/progress.h"
 #include "setup/reboot.h"
 #include "setup/settings_reader.h"
@@ -58,6 +60,20 @@ void CheckBitness() {
     Refuse(vk::Format(formatText(81), bitness == 1 ? 64 : 32));
   }
   if (bitness == 1 && C().wow64RedirectionFailed) fatalError("Wow64DisableWow64FsRedirection() failed");
+}
+
+void CheckMinimumVersion() {
+  const MinimumVersion& required = S().MinimumWindowsVersion;
+  if (required == MinimumVersion{}) return;
+  HCURSOR previous = WindowsAllowed() ? SetCursor(LoadCursorW(nullptr, IDC_WAIT)) : nullptr;
+  const bool below = IsBelowMinimumVersion(required, SystemOsFacts());
+  if (previous) SetCursor(previous);
+  if (below) Refuse(vk::Format(formatText(60), vk::AnsiToStreng(DescribeOperatingSystem(RequiredVersionFacts(required), 0))));
+}
+
+void CheckExcludedSystems() {
+  if (IsExcludedSystem(S().ExcludedSystems, OperatingSystemCode(OperatingSystemInfo())))
+    Refuse(vk::Format(formatText(61), vk::AnsiToStreng(DescribeOperatingSystem(kOsShort))));
 }
 
 void CheckSingleInstance() {
@@ -188,7 +204,9 @@ void RunInstallation(Container& container) {
   applyLanguageTexts();
   ExpandInstallerTitle();
   CheckBitness();
-  // Minimum Windows version, excluded systems and the master product are checked here.
+  CheckMinimumVersion();
+  CheckExcludedSystems();
+  // The master product is checked here with the previous-installation rules.
   CheckSingleInstance();
   CheckPreviousInstallation();
   PlayGreetingSound();
