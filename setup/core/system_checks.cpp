@@ -35,6 +35,9 @@ OsFacts RequiredVersionFacts(const MinimumVersion& required) {
   return f;
 }
 
-bool IsExcludedSystem(uint32_t mask, int osCode) { return osCode >= 0 && osCode < 32 && ((mask >> osCode) & 1); }
+bool IsExcludedSystem(uint32_t mask, int osCode) {
+  const int bit = osCode / 2;
+  return osCode >= 0 && bit < 32 && ((mask >> bit) & 1);
+}
 
 }  // namespace setup

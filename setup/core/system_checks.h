@@ -18,7 +18,8 @@ OsFacts RequiredVersionFacts(const MinimumVersion& required);
 // The service pack of a version record's text ("Service Pack 1" gives 1, none 0).
 uint32_t ServicePackNumber(const vk::String& servicePackText);
 
-// A system is excluded when the bit of its %OS% code is set in the data's mask.
+// A system is excluded when its class bit is set in the data's mask. The %OS% codes are even
+// numbers from 0 to 60, one per class of system, so the class bit is the code halved.
 bool IsExcludedSystem(uint32_t mask, int osCode);
 
 }  // namespace setup

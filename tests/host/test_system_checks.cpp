@@ -38,12 +38,13 @@ TEST(SystemChecks, MinimumVersionComparesMajorMinorBuildServicePack) {
             setup::DescribeOperatingSystem(Running(6, 1, 7601, "Service Pack 1"), 0));
 }
 
-TEST(SystemChecks, ExcludedSystemsByTheirCodeBit) {
-  EXPECT_TRUE(setup::IsExcludedSystem(0x8, 3));
-  EXPECT_FALSE(setup::IsExcludedSystem(0x8, 2));
-  EXPECT_FALSE(setup::IsExcludedSystem(0xFFFFFFFF, 32));
-  EXPECT_FALSE(setup::IsExcludedSystem(0xFFFFFFFF, -1));
-  EXPECT_TRUE(setup::IsExcludedSystem(0x80000000, 31));
+TEST(SystemChecks, ExcludedSystemsByTheClassBitOfTheirCode) {
+  EXPECT_TRUE(setup::IsExcludedSystem(1u << 18, 36));   // Windows 7 workstation
+  EXPECT_FALSE(setup::IsExcludedSystem(1u << 18, 34));  // Windows Server 2008 R2
+  EXPECT_TRUE(setup::IsExcludedSystem(1u << 30, 60));   // the highest code
+  EXPECT_TRUE(setup::IsExcludedSystem(1u, 0));
+  EXPECT_FALSE(setup::IsExcludedSystem(0xFFFFFFFF, 64));
+  EXPECT_FALSE(setup::IsExcludedSystem(0xFFFFFFFF, -2));
 }
 
 }  // namespace
