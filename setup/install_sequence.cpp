@@ -31,8 +31,9 @@ const InstallSettings& S() { return Context().settings; }
 bool Flag(int bit) { return Context().hasProductFlag(bit); }
 bool Flag2(uint32_t mask) { return (Context().ProductFlags2 & mask) != 0; }
 
-// Cancel: the cancel notification, a notice outside automatic mode, exit code 1.
-[[noreturn]] void Cancel() {
+// Cancel: the cancel notification, a notice outside automatic mode, exit code 1. The wizard
+// pages end in it when the user declines.
+[[noreturn, maybe_unused]] void Cancel() {
   QueueNotification(vk::AnsiToStreng(S().CancelAddress), false);
   if (!C().automaticMode && WindowsAllowed())
     MessageBoxW(nullptr, vk::W(text(98)), vk::W(text(111)), MB_OK | MB_ICONWARNING);
@@ -248,7 +249,6 @@ void RunInstallation(Container& container) {
     RestoreWow64Redirection();
   });
   if (!C().rebootRequested) LaunchAfterInstallation();
-  (void)Cancel;
   exitInstaller(1);
 }
 
