@@ -184,7 +184,8 @@ void RestoreWow64Redirection() {
 void LaunchAfterInstallation() {
   SetCurrentDirectoryW(vk::W(C().installDir));
   if (C().FailureSummary.empty() && !C().runAfterProgram.empty()) {
-    STARTUPINFOW si = {sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     vk::Streng command = C().runAfterProgram;
     if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
