@@ -29,7 +29,6 @@ namespace {
 InstallContext& C() { return Context(); }
 const InstallSettings& S() { return Context().settings; }
 bool Flag(int bit) { return Context().hasProductFlag(bit); }
-bool Flag2(uint32_t mask) { return (Context().ProductFlags2 & mask) != 0; }
 
 // Cancel: the cancel notification, a notice outside automatic mode, exit code 1. The wizard
 // pages end in it when the user declines.
