@@ -122,7 +122,9 @@ TEST(LogBlock, OldLogConversion) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LogNeedsConversion(c.content), c.converts) << c.name;
-    if (c.converts) EXPECT_EQ(ConvertOldLog(c.content), c.result) << c.name;
+    if (c.converts) {
+      EXPECT_EQ(ConvertOldLog(c.content), c.result) << c.name;
+    }
   }
 }
 
