@@ -83,7 +83,9 @@ TEST(SystemFolders, EveryFolderExistsOrIsItsFallback) {
     EXPECT_NE(path.back(), u'\\') << r.name << ": " << Show(path);
     if (r.csidl >= 0) {
       const Streng shell = ShellAnswer(r.csidl);
-      if (!shell.empty()) EXPECT_TRUE(vk::EqualsNoCase(path, shell)) << r.name << ": " << Show(path) << " vs " << Show(shell);
+      if (!shell.empty()) {
+        EXPECT_TRUE(vk::EqualsNoCase(path, shell)) << r.name << ": " << Show(path) << " vs " << Show(shell);
+      }
     }
   }
   const Streng boot = setup::FolderPath(SystemFolder::BootDrive);
