@@ -12,6 +12,7 @@
 #include "lib/win32/file.h"
 #include "lib/win32/handle.h"
 #include "lib/win32/system_error.h"
+#include "win/win_test_support.h"
 
 namespace {
 
@@ -21,38 +22,15 @@ namespace Mode = vk::FileMode;
 
 std::string U8(const Streng& s) { return vk::StrengToUtf8(s); }
 
-void RemoveTree(const Streng& dir) {
-  WIN32_FIND_DATAW found;
-  vk::FindHandle search(FindFirstFileW(vk::W(dir + u"\\*"), &found));
-  if (search) {
-    do {
-      const Streng name = vk::FromW(found.cFileName);
-      if (name == u"." || name == u"..") continue;
-      const Streng path = dir + u"\\" + name;
-      SetFileAttributesW(vk::W(path), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileW(vk::W(path));
-    } while (FindNextFileW(search.get(), &found));
-  }
-  search.reset();
-  RemoveDirectoryW(vk::W(dir));
-}
-
 // A fresh folder per test, and the test hooks cleared afterwards.
 class FileTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    dir_ = vk::FromW(temp) + vk::Format(u"bs_file_%u_%u", GetCurrentProcessId(), GetTickCount());
-    ASSERT_TRUE(CreateDirectoryW(vk::W(dir_), nullptr)) << "error " << GetLastError();
+    ASSERT_FALSE(folder_.path().empty()) << "error " << folder_.error();
+    ASSERT_TRUE(folder_.created()) << "error " << folder_.error();
   }
-  void TearDown() override {
-    vk::FileTestHooks() = {};
-    RemoveTree(dir_);
-  }
+  // The folder goes after this, with the fixture.
+  void TearDown() override { vk::FileTestHooks() = {}; }
   Streng Path(const char16_t* name) const { return dir_ + u"\\" + name; }
   void MakeFile(const Streng& path, const std::string& content) {
     vk::FileHandle h(CreateFileW(vk::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -70,7 +48,8 @@ protected:
     return attempts_;
   }
 
-  Streng dir_;
+  const wintest::TempFolder folder_{vk::Format(u"bs_file_%u_%u", GetCurrentProcessId(), GetTickCount())};
+  const Streng dir_ = folder_.path();
   std::vector<uint32_t> attempts_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "lib/narrow_path.h"
 #include "lib/win32/fileops.h"
+#include "win/win_test_support.h"
 
 namespace {
 
@@ -15,66 +16,7 @@ using vk::W;
 
 std::string Show(const Streng& s) { return vk::StrengToUtf8(s); }
 
-const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-
-// The raw value, or nothing when it does not exist.
-bool ReadPendingValue(std::vector<BYTE>& data, DWORD& type) {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return false;
-  DWORD size = 0;
-  LONG rc = RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size);
-  if (rc == ERROR_SUCCESS) {
-    data.assign(size, 0);
-    rc = RegQueryValueExW(key, kPendingValue, nullptr, &type, data.data(), &size);
-    data.resize(size);
-  }
-  RegCloseKey(key);
-  return rc == ERROR_SUCCESS;
-}
-
-// The value's strings in order, empty destinations included.
-std::vector<Streng> PendingOperations() {
-  std::vector<BYTE> data;
-  DWORD type = 0;
-  std::vector<Streng> out;
-  if (!ReadPendingValue(data, type)) return out;
-  EXPECT_EQ(type, DWORD(REG_MULTI_SZ));
-  const char16_t* p = reinterpret_cast<const char16_t*>(data.data());
-  const size_t n = data.size() / 2;
-  size_t i = 0;
-  while (i < n) {
-    size_t end = i;
-    while (end < n && p[end] != 0) ++end;
-    out.emplace_back(p + i, end - i);
-    i = end + 1;
-  }
-  // The list's final terminator is an empty string that is not an operation.
-  if (out.size() % 2 == 1 && out.back().empty()) out.pop_back();
-  return out;
-}
-
-// Puts the value back as it was before the test.
-class PendingValueGuard {
- public:
-  PendingValueGuard() { had_ = ReadPendingValue(data_, type_); }
-  ~PendingValueGuard() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-      return;
-    if (had_)
-      RegSetValueExW(key, kPendingValue, 0, type_, data_.data(), DWORD(data_.size()));
-    else
-      RegDeleteValueW(key, kPendingValue);
-    RegCloseKey(key);
-  }
-
- private:
-  bool had_ = false;
-  std::vector<BYTE> data_;
-  DWORD type_ = 0;
-};
+using wintest::PendingRenames;
 
 // The XDG trash of the Unix user as a Windows path: Wine shows the Unix root as Z: and
 // tells the home folder in WINEHOMEDIR ("\??\Z:\root").
@@ -99,19 +41,8 @@ Streng UnixTrashFolder() {
 class FileOps : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    dir_ = vk::JoinPath(vk::FromW(temp),
-                        vk::AsciiToStreng("bs_fileops_" + std::to_string(GetCurrentProcessId()) +
-                                          "_" + std::to_string(GetTickCount())));
-    ASSERT_TRUE(CreateDirectoryW(W(dir_), nullptr)) << GetLastError();
-  }
-  void TearDown() override {
-    for (const Streng& f : made_) {
-      SetFileAttributesW(W(f), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(W(f));
-    }
-    RemoveDirectoryW(W(dir_));
+    ASSERT_FALSE(folder_.path().empty()) << folder_.error();
+    ASSERT_TRUE(folder_.created()) << folder_.error();
   }
   Streng Make(const char* name, const std::string& content = "x",
               DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
@@ -123,17 +54,15 @@ class FileOps : public ::testing::Test {
     CloseHandle(h);
     return path;
   }
-  Streng Path(const char* name) {
-    const Streng path = vk::JoinPath(dir_, vk::AsciiToStreng(name));
-    made_.push_back(path);
-    return path;
-  }
+  Streng Path(const char* name) { return vk::JoinPath(dir_, vk::AsciiToStreng(name)); }
   static bool Exists(const Streng& path) {
     return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
   }
 
-  Streng dir_;
-  std::vector<Streng> made_;
+  // Removed with everything in it after the test.
+  const wintest::TempFolder folder_{vk::AsciiToStreng("bs_fileops_" + std::to_string(GetCurrentProcessId()) + "_" +
+                                                      std::to_string(GetTickCount()))};
+  const Streng dir_ = folder_.path();
 };
 
 TEST_F(FileOps, DeletePlainAndReadOnlyFiles) {
@@ -196,7 +125,7 @@ TEST_F(FileOps, DeleteOnlyIfEmpty) {
 }
 
 TEST_F(FileOps, LockedFileFallsBackToDeletionAtRestart) {
-  PendingValueGuard restore;
+  PendingRenames restore;
   const Streng locked = Make("locked.txt");
   HANDLE h = CreateFileW(W(locked), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -205,26 +134,26 @@ TEST_F(FileOps, LockedFileFallsBackToDeletionAtRestart) {
   EXPECT_FALSE(vk::DeleteFileEx(locked));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
 
-  const size_t before = PendingOperations().size();
+  const size_t before = PendingRenames::Entries().size();
   EXPECT_TRUE(vk::DeleteFileEx(locked, vk::FallBackToReboot)) << GetLastError();
   CloseHandle(h);
   EXPECT_TRUE(Exists(locked));
 
-  const std::vector<Streng> ops = PendingOperations();
+  const std::vector<Streng> ops = PendingRenames::Entries();
   ASSERT_EQ(ops.size(), before + 2);
   EXPECT_EQ(Show(ops[before]), Show(u"\\??\\" + locked));
   EXPECT_EQ(Show(ops[before + 1]), "");
 }
 
 TEST_F(FileOps, AtRebootRegistersWithoutDeleting) {
-  PendingValueGuard restore;
+  PendingRenames restore;
   const Streng later = Make("later.txt", "x", FILE_ATTRIBUTE_READONLY);
-  const size_t before = PendingOperations().size();
+  const size_t before = PendingRenames::Entries().size();
   EXPECT_TRUE(vk::DeleteFileEx(later, vk::AtReboot));
   EXPECT_TRUE(Exists(later));
   // The read-only attribute is cleared first, so that the restart can remove it.
   EXPECT_EQ(GetFileAttributesW(W(later)) & FILE_ATTRIBUTE_READONLY, 0u);
-  const std::vector<Streng> ops = PendingOperations();
+  const std::vector<Streng> ops = PendingRenames::Entries();
   ASSERT_EQ(ops.size(), before + 2);
   EXPECT_EQ(Show(ops[before]), Show(u"\\??\\" + later));
 }

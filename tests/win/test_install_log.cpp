@@ -9,6 +9,7 @@
 #include "lib/win32/system_error.h"
 #include "setup/install_log.h"
 #include "setup/os_facts.h"
+#include "win/win_test_support.h"
 
 namespace {
 
@@ -21,25 +22,6 @@ constexpr char kMark[] = "\xEF\xBB\xBF";
 const std::string kSeparator = "\r\n\r\n" + std::string(46, '*') + "\r\n";
 
 std::string U8(const Streng& s) { return vk::StrengToUtf8(s); }
-
-void RemoveTree(const Streng& dir) {
-  WIN32_FIND_DATAW found;
-  vk::FindHandle search(FindFirstFileW(vk::W(dir + u"\\*"), &found));
-  if (search) {
-    do {
-      const Streng name = vk::FromW(found.cFileName);
-      if (name == u"." || name == u"..") continue;
-      const Streng path = dir + u"\\" + name;
-      SetFileAttributesW(vk::W(path), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileW(vk::W(path));
-    } while (FindNextFileW(search.get(), &found));
-  }
-  search.reset();
-  RemoveDirectoryW(vk::W(dir));
-}
 
 bool Exists(const Streng& path) { return GetFileAttributesW(vk::W(path)) != INVALID_FILE_ATTRIBUTES; }
 
@@ -77,11 +59,8 @@ struct Box {
 class InstallLogTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    dir_ = vk::FromW(temp) +
-           vk::Format(u"bs_log_%u_%u_caf\u00e9", GetCurrentProcessId(), GetTickCount());
-    ASSERT_TRUE(CreateDirectoryW(vk::W(dir_), nullptr)) << "error " << GetLastError();
+    ASSERT_FALSE(folder_.path().empty()) << "error " << folder_.error();
+    ASSERT_TRUE(folder_.created()) << "error " << folder_.error();
     ASSERT_TRUE(CreateDirectoryW(vk::W(dir_ + u"\\uninstall"), nullptr));
 
     InstallLogContext& c = LogContext();
@@ -116,7 +95,6 @@ protected:
   void TearDown() override {
     RunningLog().CloseAndDelete();
     LogContext() = InstallLogContext();
-    RemoveTree(dir_);
   }
 
   Streng LogPath() const { return dir_ + u"\\uninstall\\Install.log"; }
@@ -129,7 +107,10 @@ protected:
     return WriteInstallLog(summary_, reinstall, finishNotice);
   }
 
-  Streng dir_;
+  // Removed with the fixture, after the log is closed.
+  const wintest::TempFolder folder_{
+      vk::Format(u"bs_log_%u_%u_caf\u00e9", GetCurrentProcessId(), GetTickCount())};
+  const Streng dir_ = folder_.path();
   uint64_t flags_ = kUninstaller | kAlways;
   Streng summary_;
   std::vector<Box> boxes_;
@@ -324,7 +305,7 @@ TEST_F(InstallLogTest, RunningLogIsAFileWhileTheRunGoesOn) {
 }
 
 TEST_F(InstallLogTest, UnopenableLogIsLostSilently) {
-  RemoveTree(dir_ + u"\\uninstall");
+  wintest::RemoveTree(dir_ + u"\\uninstall");
   answer_ = IDYES;  // the offer to view it is withdrawn, so no viewer starts
   ASSERT_TRUE(OpenRunningLog());
   const Streng running = RunningLog().Path();

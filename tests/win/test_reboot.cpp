@@ -9,6 +9,7 @@
 
 #include "lib/narrow_path.h"
 #include "lib/win32/system_error.h"
+#include "win/win_test_support.h"
 
 namespace {
 
@@ -36,78 +37,14 @@ struct FakeContext : setup::ReplacementContext {
 
 bool Exists(const Streng& p) { return GetFileAttributesW(vk::W(p)) != INVALID_FILE_ATTRIBUTES; }
 
-Streng MakeScratch(const char16_t* name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  Streng dir = vk::JoinPath(vk::FromW(temp), vk::Streng(u"bs_reboot_") + name);
-  CreateDirectoryW(vk::W(dir), nullptr);
-  return dir;
-}
+// A scratch folder of this suite, removed again at the end of the test.
+wintest::TempFolder Scratch(const char16_t* name) { return wintest::TempFolder(Streng(u"bs_reboot_") + name); }
 
-// Keeps the pending operations of the session as they were before the test.
-class PendingRenames {
-public:
-  static constexpr const wchar_t* kKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-  PendingRenames() { had_ = Read(saved_); }
-  ~PendingRenames() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (had_)
-      RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, saved_.data(), DWORD(saved_.size()));
-    else
-      RegDeleteValueW(key, L"PendingFileRenameOperations");
-    RegCloseKey(key);
-  }
-  static bool Read(std::vector<BYTE>& bytes) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    DWORD size = 0, type = 0;
-    LONG rc = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size);
-    bytes.assign(size, 0);
-    if (rc == ERROR_SUCCESS && size)
-      rc = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, bytes.data(), &size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-  }
-  // The value's strings in order.
-  static std::vector<std::wstring> Entries() {
-    std::vector<BYTE> bytes;
-    std::vector<std::wstring> out;
-    if (!Read(bytes)) return out;
-    const wchar_t* p = reinterpret_cast<const wchar_t*>(bytes.data());
-    size_t n = bytes.size() / 2, i = 0;
-    while (i < n) {
-      std::wstring s;
-      while (i < n && p[i]) s.push_back(p[i++]);
-      ++i;
-      out.push_back(s);
-    }
-    while (!out.empty() && out.back().empty()) out.pop_back();
-    return out;
-  }
-  // Whether a source/target pair is registered: the source entry ends in source, the next one in target
-  // (or is empty for a deletion).
-  static bool HasPair(const Streng& source, const Streng* target) {
-    const auto e = Entries();
-    auto endsWith = [](const std::wstring& s, const Streng& tail) {
-      const std::wstring t(vk::W(tail));
-      return s.size() >= t.size() && _wcsicmp(s.c_str() + s.size() - t.size(), t.c_str()) == 0;
-    };
-    for (size_t i = 0; i + 1 < e.size() + 1; i += 2) {
-      if (!endsWith(e[i], source)) continue;
-      const std::wstring next = i + 1 < e.size() ? e[i + 1] : std::wstring();
-      if (target ? endsWith(next, *target) : next.empty()) return true;
-    }
-    return false;
-  }
-
-private:
-  bool had_ = false;
-  std::vector<BYTE> saved_;
-};
+using wintest::PendingRenames;
 
 TEST(Reboot, MakeTempNameMakesVktNamesInTheFolder) {
-  const Streng dir = vk::JoinPath(MakeScratch(u"temp"), u"sub\\deeper");
+  const wintest::TempFolder scratch = Scratch(u"temp");
+  const Streng dir = vk::JoinPath(scratch.path(), u"sub\\deeper");
   const Streng plain = setup::MakeTempName(dir, u"", setup::kTempKeepFolder);
   ASSERT_FALSE(plain.empty());
   EXPECT_EQ(vk::PathFolder(plain), dir) << "missing folders are created and used";
@@ -128,7 +65,8 @@ TEST(Reboot, MakeTempNameMakesVktNamesInTheFolder) {
 
 TEST(Reboot, DelayedMoveAndDeletionAreRegistered) {
   PendingRenames keep;
-  const Streng dir = MakeScratch(u"delayed");
+  const wintest::TempFolder scratch = Scratch(u"delayed");
+  const Streng dir = scratch.path();
   const Streng source = vk::JoinPath(dir, u"new.tmp"), target = vk::JoinPath(dir, u"old.dll");
   for (const Streng& p : {source, target}) CloseHandle(CreateFileW(vk::W(p), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   SetLastError(0);
@@ -152,7 +90,8 @@ TEST(Reboot, DelayedMoveAndDeletionAreRegistered) {
 
 TEST(Reboot, RegisterReplacementMessages) {
   PendingRenames keep;
-  const Streng dir = MakeScratch(u"register");
+  const wintest::TempFolder scratch = Scratch(u"register");
+  const Streng dir = scratch.path();
   const Streng target = vk::JoinPath(dir, u"locked.dll");
   auto makeTemp = [&] {
     const Streng t = setup::MakeTempName(dir, u"", setup::kTempKeepFolder);

@@ -10,6 +10,7 @@
 
 #include "lib/narrow_path.h"
 #include "lib/win32/system_error.h"
+#include "win/win_test_support.h"
 
 namespace {
 
@@ -28,13 +29,8 @@ struct FakeContext : setup::ReplacementContext {
   bool AskYesNo(const Streng&, const Streng&) override { return false; }
 };
 
-Streng Scratch(const char16_t* name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  Streng dir = vk::JoinPath(vk::FromW(temp), Streng(u"bs_write_") + name);
-  CreateDirectoryW(vk::W(dir), nullptr);
-  return dir;
-}
+// A scratch folder of this suite, removed again at the end of the test.
+wintest::TempFolder Scratch(const char16_t* name) { return wintest::TempFolder(Streng(u"bs_write_") + name); }
 
 std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
   std::vector<uint8_t> b(n);
@@ -83,59 +79,11 @@ setup::EntryData Pieces(const std::vector<uint8_t>& bytes, size_t piece, int ver
   };
 }
 
-class PendingRenames {
-public:
-  static constexpr const wchar_t* kKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-  PendingRenames() { had_ = Read(saved_); }
-  ~PendingRenames() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (had_)
-      RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, saved_.data(), DWORD(saved_.size()));
-    else
-      RegDeleteValueW(key, L"PendingFileRenameOperations");
-    RegCloseKey(key);
-  }
-  static bool Read(std::vector<BYTE>& bytes) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    DWORD size = 0, type = 0;
-    LONG rc = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size);
-    bytes.assign(size, 0);
-    if (rc == ERROR_SUCCESS && size)
-      rc = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, bytes.data(), &size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-  }
-  // The registered target of a source, or empty.
-  static std::wstring TargetOf(const Streng& source) {
-    std::vector<BYTE> bytes;
-    std::vector<std::wstring> e;
-    if (!Read(bytes)) return {};
-    const wchar_t* p = reinterpret_cast<const wchar_t*>(bytes.data());
-    for (size_t i = 0, n = bytes.size() / 2; i < n; ++i) {
-      std::wstring s;
-      while (i < n && p[i]) s.push_back(p[i++]);
-      e.push_back(s);
-    }
-    const std::wstring src(vk::W(source));
-    for (size_t i = 0; i + 1 < e.size(); i += 2)
-      if (e[i].size() >= src.size() && _wcsicmp(e[i].c_str() + e[i].size() - src.size(), src.c_str()) == 0) return e[i + 1];
-    return {};
-  }
-
-private:
-  bool had_ = false;
-  std::vector<BYTE> saved_;
-};
-
-bool EndsWithNoCase(const std::wstring& s, const Streng& tail) {
-  const std::wstring t(vk::W(tail));
-  return s.size() >= t.size() && _wcsicmp(s.c_str() + s.size() - t.size(), t.c_str()) == 0;
-}
+using wintest::PendingRenames;
 
 TEST(WriteEntry, FreshWriteLandsWithTimeAndAttributes) {
-  const Streng dir = Scratch(u"fresh");
+  const wintest::TempFolder scratch = Scratch(u"fresh");
+  const Streng dir = scratch.path();
   const Streng target = vk::JoinPath(dir, u"app.exe");
   DeleteFileW(vk::W(target));
   const auto data = Pattern(300000, 3);
@@ -177,7 +125,8 @@ TEST(WriteEntry, FreshWriteLandsWithTimeAndAttributes) {
 }
 
 TEST(WriteEntry, DamagedItemLeavesTheTargetAlone) {
-  const Streng dir = Scratch(u"damaged");
+  const wintest::TempFolder scratch = Scratch(u"damaged");
+  const Streng dir = scratch.path();
   const Streng target = vk::JoinPath(dir, u"keep.txt");
   const auto old = Pattern(100, 9);
   Put(target, old);
@@ -192,7 +141,8 @@ TEST(WriteEntry, DamagedItemLeavesTheTargetAlone) {
 
 TEST(WriteEntry, ProtectedTargetsAndLockedTargets) {
   PendingRenames keep;
-  const Streng dir = Scratch(u"protected");
+  const wintest::TempFolder scratch = Scratch(u"protected");
+  const Streng dir = scratch.path();
   const auto old = Pattern(64, 5), data = Pattern(4000, 2);
   struct {
     const char* name;
@@ -251,13 +201,14 @@ TEST(WriteEntry, ProtectedTargetsAndLockedTargets) {
   EXPECT_EQ(vk::PathFolder(temp), dir);
   EXPECT_EQ(Get(temp), data);
   EXPECT_EQ(Get(locked), old);
-  const std::wstring registered = PendingRenames::TargetOf(temp);
-  EXPECT_TRUE(EndsWithNoCase(registered, locked)) << "registered target: " << vk::StrengToUtf8(vk::FromW(registered.c_str()));
+  const Streng registered = PendingRenames::TargetOf(temp);
+  EXPECT_TRUE(wintest::EndsWithNoCase(registered, locked)) << "registered target: " << vk::StrengToUtf8(registered);
   EXPECT_EQ(c.log.substr(0, 8 + locked.size()), u"\r\nT31 " + locked + u"\r\n");
 }
 
 TEST(WriteEntry, FolderBlockedByAFile) {
-  const Streng dir = Scratch(u"blocked");
+  const wintest::TempFolder scratch = Scratch(u"blocked");
+  const Streng dir = scratch.path();
   const Streng blocker = vk::JoinPath(dir, u"Tools");
   Put(blocker, Pattern(3, 0));
   FakeContext c;
@@ -272,7 +223,8 @@ TEST(WriteEntry, FolderBlockedByAFile) {
 }
 
 TEST(WriteEntry, LargeItemIsWrittenWithoutHoldingIt) {
-  const Streng dir = Scratch(u"large");
+  const wintest::TempFolder scratch = Scratch(u"large");
+  const Streng dir = scratch.path();
   const Streng target = vk::JoinPath(dir, u"big.bin");
   DeleteFileW(vk::W(target));
   constexpr size_t kPiece = 64 * 1024, kTotal = 20u << 20;
