@@ -12,6 +12,7 @@
 #include "setup/install_sequence.h"
 #include "setup/integrity.h"
 #include "setup/notifications.h"
+#include "setup/restart_seam.h"
 #include "setup/settings_reader.h"
 #include "ui/fatal_box.h"
 
@@ -134,6 +135,7 @@ bool ProductIsInstalled(const vk::Streng& productName) {
 void RunEngine(void* instance) {
   RestrictDllSearch();
   InstallCrashFilter();
+  InstallRestartTestSeam();
   InstallContext& c = Context();
   c.oleInitialized = SUCCEEDED(OleInitialize(nullptr));
   EnableTakeOwnershipPrivilege();
