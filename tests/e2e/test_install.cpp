@@ -145,7 +145,11 @@ public:
   explicit InstallFolder(std::string windowsPath) : windows_(std::move(windowsPath)), linux_(OnDriveC(windows_)) {
     clear();
   }
-  ~InstallFolder() { clear(); }
+  ~InstallFolder() {
+    clear();
+    std::error_code ec;
+    fs::remove(linux_.parent_path(), ec);  // only when no other test's folder is left in it
+  }
   const std::string& windows() const { return windows_; }
   std::string windows(const std::string& name) const { return windows_ + "\\" + name; }
   const fs::path& linux() const { return linux_; }
@@ -204,6 +208,8 @@ std::string InstallProject(const fs::path& versioned) {
     << "[[files]]\nsource = \"update.txt\"\noverwrite = \"if-exists\"\n"
     << "[[files]]\nsource = \"common.txt\"\nkind = \"shared\"\ndestination = \"%InstallDir%\\\\shared\\\\\"\n"
     << "time = " << kFixedTime << "\n"
+    // Without an uninstaller there is no shared folder: into the installation folder.
+    << "[[files]]\nsource = \"loose.txt\"\nkind = \"shared\"\ntime = " << kFixedTime << "\n"
     << "[[files]]\nsource = \"notes.txt\"\nkind = \"versioned\"\nversion = \"1.0\"\ntime = " << kFixedTime << "\n";
   // One file with a version resource (2.5.0.0) under three names: an equal, an older and a newer
   // version; the newer one has the same date and so is not newer by date.
@@ -225,6 +231,7 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
   p.add("settings.ini", "[settings]\r\nkeep=1\r\n");
   p.add("update.txt", "only over an existing file\r\n");
   p.add("common.txt", "shared by products\r\n");
+  p.add("loose.txt", "a shared file without a shared folder\r\n");
   p.add("notes.txt", "versioned, without a version resource\r\n");
   const fs::path versioned = fs::path(e2e::SupportDir()) / "versioned.exe";
   const fs::path exe = p.build(InstallProject(versioned));
@@ -249,6 +256,7 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
       {"docs/deep/manual.txt", "the manual\r\n", fixed},
       {"settings.ini", "[settings]\r\nkeep=1\r\n", fixed},
       {"shared/common.txt", "shared by products\r\n", fixed},
+      {"loose.txt", "a shared file without a shared folder\r\n", fixed},
       {"notes.txt", "versioned, without a version resource\r\n", fixed},
       {"equal.exe", versionedBytes, fixed},
       {"older.exe", versionedBytes, fixed},
@@ -300,6 +308,7 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
            folder.windows("settings.ini") + " was not installed because it already exists.\r\n",
            folder.windows("update.txt") + " was not installed because it does not already exist.\r\n",
            folder.windows("shared\\common.txt") + " is up to date.\r\n",
+           folder.windows("loose.txt") + " is up to date.\r\n",
            folder.windows("notes.txt") + " was not installed because its date (" + date + ") is not newer than " + date + ".\r\n",
            folder.windows("equal.exe") + " was not installed because its version (2.5.0.0) is not newer than 2.5.0.0\r\n",
            folder.windows("older.exe") + " was not installed because its version (2.5) is not newer than 2.5.0.0\r\n",
