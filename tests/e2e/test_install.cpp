@@ -152,7 +152,7 @@ public:
   }
   const std::string& windows() const { return windows_; }
   std::string windows(const std::string& name) const { return windows_ + "\\" + name; }
-  const fs::path& linux() const { return linux_; }
+  const fs::path& onLinux() const { return linux_; }
   std::string log() const { return ReadFile(linux_ / "Install.log"); }
 
 private:
@@ -264,7 +264,7 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
   };
   for (const Placed& f : placed) {
     SCOPED_TRACE(f.where);
-    const fs::path path = folder.linux() / f.where;
+    const fs::path path = folder.onLinux() / f.where;
     ASSERT_TRUE(fs::is_regular_file(path));
     EXPECT_EQ(f.content, ReadFile(path));
     EXPECT_EQ(f.time, ModificationTime(path));
@@ -273,9 +273,9 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
     EXPECT_EQ(protectedFile, a.readOnly);
     EXPECT_EQ(protectedFile, a.hidden);
   }
-  EXPECT_FALSE(fs::exists(folder.linux() / "plain.txt"));
-  EXPECT_FALSE(fs::exists(folder.linux() / "guide.txt"));
-  EXPECT_FALSE(fs::exists(folder.linux() / "update.txt"));
+  EXPECT_FALSE(fs::exists(folder.onLinux() / "plain.txt"));
+  EXPECT_FALSE(fs::exists(folder.onLinux() / "guide.txt"));
+  EXPECT_FALSE(fs::exists(folder.onLinux() / "update.txt"));
 
   const std::string log1 = folder.log();
   ASSERT_EQ(0u, log1.rfind(std::string(kBom) + "Installation log for: E2E Install\r\nInstall date: ", 0)) << log1;
@@ -292,11 +292,11 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
   EXPECT_TRUE(log1.ends_with("\r\nInstallation Complete\r\n")) << log1;
 
   // The program file is replaced again; what the rules keep is logged.
-  WriteFile(folder.linux() / "app.txt", "changed by the user\r\n");
+  WriteFile(folder.onLinux() / "app.txt", "changed by the user\r\n");
   RunResult second = InstallSilently(p, exe, folder);
   ASSERT_EQ(1, second.exitCode) << second.output;
-  EXPECT_EQ("the program\r\n", ReadFile(folder.linux() / "app.txt"));
-  EXPECT_EQ("[settings]\r\nkeep=1\r\n", ReadFile(folder.linux() / "settings.ini"));
+  EXPECT_EQ("the program\r\n", ReadFile(folder.onLinux() / "app.txt"));
+  EXPECT_EQ("[settings]\r\nkeep=1\r\n", ReadFile(folder.onLinux() / "settings.ini"));
 
   const std::string log2 = folder.log();
   ASSERT_EQ(0u, log2.rfind(log1, 0)) << "the first block changed";
@@ -366,9 +366,9 @@ TEST(Install, LockedTargetIsReplacedAtRestartAndABlockedFolderSkipsOnlyItsEntry)
                                "[[files]]\nsource = \"free.txt\"\n");
   ASSERT_FALSE(exe.empty());
   InstallFolder folder("C:\\e2e-install\\trouble");
-  fs::create_directories(folder.linux());
-  WriteFile(folder.linux() / "locked.txt", "the old content\r\n");
-  WriteFile(folder.linux() / "blocked", "a file where the folder should be\r\n");
+  fs::create_directories(folder.onLinux());
+  WriteFile(folder.onLinux() / "locked.txt", "the old content\r\n");
+  WriteFile(folder.onLinux() / "blocked", "a file where the folder should be\r\n");
   RegDelete(kSessionManager, "PendingFileRenameOperations");
 
   RunResult run;
@@ -394,7 +394,7 @@ TEST(Install, LockedTargetIsReplacedAtRestartAndABlockedFolderSkipsOnlyItsEntry)
   const std::string temp = m[1];
   EXPECT_EQ("the new content\r\n", ReadFile(OnDriveC(temp)));
   EXPECT_EQ(Utc(2021, 3, 4, 5, 6, 7), ModificationTime(OnDriveC(temp)));
-  EXPECT_EQ("the old content\r\n", ReadFile(folder.linux() / "locked.txt"));
+  EXPECT_EQ("the old content\r\n", ReadFile(folder.onLinux() / "locked.txt"));
   EXPECT_NE(std::string::npos, pending.find("\\??\\" + temp + "\\0!\\??\\" + target)) << pending;
   EXPECT_EQ("restart requested\r\n", run.restartFile);
 
@@ -403,8 +403,8 @@ TEST(Install, LockedTargetIsReplacedAtRestartAndABlockedFolderSkipsOnlyItsEntry)
                                         "\r\nCannot create folder because there is a file with the same name.\r\n\r\n"
                                         "Not installed: " + blocked + "\\inside.txt\r\n\r\n"))
       << log;
-  EXPECT_EQ("a file where the folder should be\r\n", ReadFile(folder.linux() / "blocked"));
-  EXPECT_EQ("installs all the same\r\n", ReadFile(folder.linux() / "free.txt"));
+  EXPECT_EQ("a file where the folder should be\r\n", ReadFile(folder.onLinux() / "blocked"));
+  EXPECT_EQ("installs all the same\r\n", ReadFile(folder.onLinux() / "free.txt"));
 }
 
 struct Peaks {
@@ -444,7 +444,7 @@ TEST(Install, ItemOfManyChunksInstallsIntactWithLittleMemory) {
   ASSERT_FALSE(tinyExe.empty());
   InstallFolder tinyFolder("C:\\e2e-install\\tiny");
   const Peaks base = MeasuredInstall(p, tinyExe, tinyFolder);
-  EXPECT_EQ("tiny\r\n", ReadFile(tinyFolder.linux() / "tiny.bin"));
+  EXPECT_EQ("tiny\r\n", ReadFile(tinyFolder.onLinux() / "tiny.bin"));
 
   // Compression only where the archive is mapped: xz makes the build slow, and each mode shows
   // one way of reading chunks.
@@ -454,7 +454,7 @@ TEST(Install, ItemOfManyChunksInstallsIntactWithLittleMemory) {
     ASSERT_FALSE(exe.empty());
     InstallFolder folder(std::string("C:\\e2e-install\\big-") + mode);
     const Peaks peaks = MeasuredInstall(p, exe, folder);
-    EXPECT_TRUE(ReadFile(folder.linux() / "big.bin") == big) << "the item is not intact";
+    EXPECT_TRUE(ReadFile(folder.onLinux() / "big.bin") == big) << "the item is not intact";
     std::cout << "[ memory   ] " << mode << " mode: peak private " << peaks.privateBytes << " (tiny item: "
               << base.privateBytes << "), peak working set " << peaks.workingSet << " bytes\n";
     EXPECT_LT(peaks.privateBytes - base.privateBytes, kSize / 3);
