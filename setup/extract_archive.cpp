@@ -26,11 +26,18 @@ void Check(int code) {
   if (code) corruptInstaller(code, false);
 }
 
+// A product without uninstall data has no shared folder; its shared files go into the
+// installation folder rather than wherever the current folder happens to be.
+vk::Streng SharedFolder() {
+  const InstallContext& c = Context();
+  return c.sharedDir.empty() ? c.installDir : c.sharedDir;
+}
+
 vk::Streng DefaultFolderOf(DefaultFolder folder) {
   const InstallContext& c = Context();
   switch (folder) {
     case DefaultFolder::Installation: return c.installDir;
-    case DefaultFolder::Shared: return c.sharedDir;
+    case DefaultFolder::Shared: return SharedFolder();
     case DefaultFolder::Fonts: return FolderPath(SystemFolder::Fonts);
     case DefaultFolder::System: return FolderPath(SystemFolder::System);
     default: return {};
@@ -129,7 +136,7 @@ void ExtractArchive(Container& container) {
     if (!destination.empty()) {
       destination = ExpandMacros(destination);
       if (destination.size() >= 2 && destination.ends_with(u"\\\\")) destination.pop_back();
-      target = vk::MakeAbsolutePath(e.kind == 1 ? c.sharedDir : c.installDir, destination);
+      target = vk::MakeAbsolutePath(e.kind == 1 ? SharedFolder() : c.installDir, destination);
       if (!target.empty() && target.back() == u'\\') target += name;
       createFolder = true;
     } else if (e.flags & kIntoUninstallFolder) {

@@ -14,6 +14,7 @@
 #include "setup/integrity.h"
 #include "setup/notifications.h"
 #include "setup/progress.h"
+#include "setup/restart_seam.h"
 #include "setup/settings_reader.h"
 #include "ui/fatal_box.h"
 
@@ -106,6 +107,7 @@ bool ProductIsInstalled(const vk::Streng& productName) {
 void RunEngine(void* instance) {
   RestrictDllSearch();
   InstallCrashFilter();
+  InstallRestartTestSeam();
   InstallContext& c = Context();
   c.oleInitialized = SUCCEEDED(OleInitialize(nullptr));
   EnableTakeOwnershipPrivilege();
