@@ -49,6 +49,10 @@ struct InstallContext : CommandLine {
   bool previousInstallExists = false;
   vk::Streng previousVersion;
   bool rebootRequested = false;
+  // What the user ticked on the finish page.
+  struct FinishChoices {
+    bool openDocument = false, launchApplication = false, showLog = false, openSecondDocument = false;
+  } finishChoices;
 
   // What the archive phase leaves for the later phases: what to remove at uninstallation (in
   // order), and the lists of the registration steps.

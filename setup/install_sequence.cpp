@@ -1,6 +1,7 @@
 #include "setup/install_sequence.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "lib/narrow_path.h"
 #include "lib/win32/system_error.h"
@@ -180,22 +181,39 @@ void RestoreWow64Redirection() {
 #endif
 }
 
+// Starts a command line in the installation folder without waiting; false with the system
+// error set when it cannot start.
+bool StartProgram(vk::Streng command) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
+                      vk::W(C().installDir), &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+void OpenDocument(const vk::Streng& stored) {
+  if (stored.empty()) return;
+  const vk::Streng path = vk::MakeAbsolutePath(C().installDir, ExpandMacros(stored));
+  ShellExecuteW(nullptr, L"open", vk::W(path), nullptr, vk::W(C().installDir), SW_SHOWNORMAL);
+}
+
 void LaunchAfterInstallation() {
   SetCurrentDirectoryW(vk::W(C().installDir));
-  if (C().FailureSummary.empty() && !C().runAfterProgram.empty()) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    vk::Streng command = C().runAfterProgram;
-    if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
-                       vk::W(C().installDir), &si, &pi)) {
-      CloseHandle(pi.hThread);
-      CloseHandle(pi.hProcess);
-    } else {
-      showError(u"Failed to launch command: " + command + u"\r\n" + vk::LastSystemErrorText());
-    }
+  if (C().FailureSummary.empty() && !C().runAfterProgram.empty() && !StartProgram(C().runAfterProgram))
+    showError(u"Failed to launch command: " + C().runAfterProgram + u"\r\n" + vk::LastSystemErrorText());
+  // The choices made on the finish page, in their order.
+  const InstallContext::FinishChoices& chosen = C().finishChoices;
+  if (chosen.openDocument) OpenDocument(S().DocumentPath);
+  if (chosen.launchApplication && !S().ApplicationCommand.empty()) {
+    const vk::Streng command = ExpandMacros(S().ApplicationCommand);
+    if (!StartProgram(command)) showError(u"Failed to launch app: " + command + u"\r\n" + vk::LastSystemErrorText());
   }
-  // The finish page's choices (document, application, log, second document) follow here.
+  if (chosen.showLog) ShowInstallLog();
+  if (chosen.openSecondDocument) OpenDocument(S().SecondDocumentPath);
 }
 
 }  // namespace
