@@ -49,6 +49,7 @@ struct InstallContext : CommandLine {
   bool previousInstallExists = false;
   vk::Streng previousVersion;
   bool rebootRequested = false;
+  uint64_t archiveItemsSize = 0;  // all items' data, for the uninstall entry's EstimatedSize
   // What the user ticked on the finish page.
   struct FinishChoices {
     bool openDocument = false, launchApplication = false, showLog = false, openSecondDocument = false;

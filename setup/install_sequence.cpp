@@ -1,6 +1,7 @@
 #include "setup/install_sequence.h"
 
 #include <windows.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 
 #include "lib/narrow_path.h"
@@ -84,7 +85,17 @@ void CheckSingleInstance() {
   if (mutex && WaitForSingleObject(mutex, 0) == WAIT_TIMEOUT) Refuse(text(91));
 }
 
-void PlayGreetingSound() {}
+// The greeting sound plays from memory while the wizard starts; winmm comes from the system
+// folder on first use.
+void PlayGreetingSound() {
+  const vk::String& sound = S().GreetingSound;
+  if (C().automaticMode || sound.empty()) return;
+  using PlaySoundFn = BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD);
+  static HMODULE winmm = LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  auto play = winmm ? reinterpret_cast<PlaySoundFn>(reinterpret_cast<void*>(GetProcAddress(winmm, "PlaySoundW"))) : nullptr;
+  // The sound stays in the settings until exit, as asynchronous playing from memory needs.
+  if (play) play(reinterpret_cast<LPCWSTR>(sound.data()), nullptr, SND_ASYNC | SND_NODEFAULT | SND_MEMORY | SND_NOSTOP);
+}
 void ShowGreetingPage() {}
 void AskPassword() {}
 void ShowLicensePages() {}
@@ -112,7 +123,10 @@ void StartInstallLog() {
 }
 
 void GrantFolderRights() {}
-void ComputeEstimatedSize() {
+void ComputeEstimatedSize(const Container& container) {
+  uint64_t total = 0;
+  for (int32_t size : container.header.itemSizes) total += uint64_t(size > 0 ? size : 0);
+  C().archiveItemsSize = total;
   if (C().portable && Flag(56)) C().settings.ProductFlags &= ~(uint64_t(1) << 2);
 }
 void RunPreInstallationBatches() {
@@ -243,7 +257,7 @@ void RunInstallation(Container& container) {
   GrantFolderRights();
   CreateDataFolders();
   UpdateLogContext();
-  ComputeEstimatedSize();
+  ComputeEstimatedSize(container);
   RunPreInstallationBatches();
   InstallArchive(container);
   CreateShortcuts();
