@@ -77,7 +77,7 @@ struct Window {
 // The first visible top-level window whose caption contains title (and whose class is cls when
 // that is given), as the UI driver reads it; nullopt when none appears within timeoutMs.
 std::optional<Window> WaitWindow(const std::string& title, const std::string& cls = "",
-                                 int timeoutMs = 15000);
+                                 int timeoutMs = 30000);
 bool PressButton(const std::string& title, const std::string& button, const std::string& cls = "");
 bool CloseWindow(const std::string& title, const std::string& cls = "");
 

@@ -46,7 +46,7 @@ TEST(Refusals, TheRunningSystemIsRefusedWithItsTextAndExitCodeOne) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path exe = BuildInstaller(dir, c.name, c.project);
-    e2e::Launched run(e2e::ProgramCommandLine(exe.string(), ""), true, 20000);
+    e2e::Launched run(e2e::ProgramCommandLine(exe.string(), ""), true, 45000);
     std::optional<e2e::Window> box = e2e::WaitWindow("Error", "#32770");
     ASSERT_TRUE(box) << "no box; the run said: " << run.output();
     const std::string message = box->message();
@@ -54,7 +54,7 @@ TEST(Refusals, TheRunningSystemIsRefusedWithItsTextAndExitCodeOne) {
     EXPECT_TRUE(message.size() >= c.end.size() && message.compare(message.size() - c.end.size(), c.end.size(), c.end) == 0)
         << message;
     EXPECT_TRUE(e2e::PressButton("Error", "OK", "#32770"));
-    EXPECT_EQ(1, run.wait(15000)) << run.output();
+    EXPECT_EQ(1, run.wait(30000)) << run.output();
 
     e2e::Launched silent(e2e::ProgramCommandLine(exe.string(), "/silent"), true, 20000);
     EXPECT_EQ(1, silent.wait(15000)) << "a silent refusal shows nothing and exits 1: " << silent.output();
