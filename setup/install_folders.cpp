@@ -60,6 +60,13 @@ void ChooseInstallFolder() {
                           ? ResolveDefaultInstallFolder(s.DefaultInstallFolder, s.ProductName, s.Bitness, EngineFolders())
                           : c.overridePath;
   c.installDir = WithoutTrailingBackslash(vk::Trim(folder));
+  // A master product's folder or a registry reference is resolved with the previous-installation
+  // rules; until then such a folder, or any other that is not absolute, must not send files to
+  // wherever the current folder happens to be: they go under Program Files.
+  if (!IsAbsolute(c.installDir)) {
+    const EngineFolders folders;
+    c.installDir = vk::JoinPath(s.Bitness == 1 ? folders.programFiles64() : folders.programFiles32(), s.ProductName);
+  }
   c.portable = vk::IsOnRemovableDrive(c.installDir);
   CreateFolderTree(c.installDir);  // a failure shows where the files go: each entry reports it
   c.startMenuFolder = ExpandMacros(s.ProductStartMenu);
