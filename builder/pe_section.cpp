@@ -67,7 +67,9 @@ bool AppendSetupSection(std::vector<uint8_t>& exe, const std::vector<uint8_t>& d
   for (size_t i = tableEnd; i < tableEnd + kSectionEntry; ++i)
     if (exe[i] != 0) return fail("the engine's headers have no room for another section entry");
 
-  const uint64_t raw = AlignUp(exe.size(), fileAlign);
+  // A page-aligned start lets loaders map the section straight from the file instead of copying
+  // it into private memory (Wine copies sections whose file offset is not page-aligned).
+  const uint64_t raw = AlignUp(exe.size(), std::max<uint32_t>(fileAlign, 0x1000));
   const uint64_t va = AlignUp(imageEnd, sectionAlign);
   if (mappedSize > data.size()) return fail("internal error: mapped size beyond the section data");
   if (raw + AlignUp(data.size(), fileAlign) > 0x7FFFFFFF || va + mappedSize > 0x7FFFFFFF) return fail("the installer would exceed 2 GiB");

@@ -14,7 +14,7 @@ struct AppendedSection {
 
 // Appends `data` as a new section ".setup" at the end of `exe`. Only the first `mappedSize`
 // bytes are mapped by the loader; the rest stays in the file (the archive in file mode).
-// The section starts at the next file-alignment boundary. When all of it is mapped, its raw data
+// The section starts at the next page (4 KiB) boundary, a multiple of the file alignment. When all of it is mapped, its raw data
 // is padded to the file alignment as loaders expect; otherwise it is not padded, so that a
 // file-mode archive runs exactly to the end of the file. Returns false with a message when the
 // executable is not a PE file, already carries a ".setup" section, has an attribute certificate

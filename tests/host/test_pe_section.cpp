@@ -20,25 +20,25 @@ TEST(PeSection, AppendsAnEntryAndTheDataAtTheNextAlignedOffset) {
     std::string error;
     ASSERT_TRUE(builder::AppendSetupSection(exe, data, 3000, placed, error)) << error;
     const size_t opt = fixture::kOptional, e = fixture::SectionTable(magic) + 80;
-    EXPECT_EQ(placed.rawPointer, 0xA00u) << "aligned after the overlay";
+    EXPECT_EQ(placed.rawPointer, 0x1000u) << "aligned after the overlay";
     EXPECT_EQ(placed.virtualAddress, 0x3000u);
     EXPECT_EQ(exe[0x86], 3);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&exe[e])), ".setup");
     EXPECT_EQ(Get32(exe, e + 8), 3000u);   // mapped part
     EXPECT_EQ(Get32(exe, e + 16), 5000u);  // all of it in the file, unpadded: the rest is not mapped
-    EXPECT_EQ(Get32(exe, e + 20), 0xA00u);
+    EXPECT_EQ(Get32(exe, e + 20), 0x1000u);
     EXPECT_EQ(Get32(exe, opt + 8), 0x400u + 5000u);
     EXPECT_EQ(Get32(exe, opt + 56), 0x4000u);
-    EXPECT_EQ(exe.size(), 0xA00u + 5000u);
-    EXPECT_EQ(exe[0x807], 0u) << "alignment padding";
-    EXPECT_EQ(exe[0xA00], 0xAB);
+    EXPECT_EQ(exe.size(), 0x1000u + 5000u);
+    EXPECT_EQ(exe[0xA07], 0u) << "alignment padding";
+    EXPECT_EQ(exe[0x1000], 0xAB);
 
     // All of it mapped: the raw data is padded to the file alignment.
     auto mappedExe = MinimalPe(magic, 2);
     ASSERT_TRUE(builder::AppendSetupSection(mappedExe, data, 5000, placed, error)) << error;
     EXPECT_EQ(Get32(mappedExe, e + 8), 5000u);
     EXPECT_EQ(Get32(mappedExe, e + 16), 0x1400u);
-    EXPECT_EQ(mappedExe.size(), 0x800u + 0x1400u);
+    EXPECT_EQ(mappedExe.size(), 0x1000u + 0x1400u);
   }
 }
 
