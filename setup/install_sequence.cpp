@@ -6,6 +6,7 @@
 
 #include "lib/narrow_path.h"
 #include "lib/win32/system_error.h"
+#include "setup/close_programs.h"
 #include "setup/core/system_checks.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
@@ -100,7 +101,7 @@ void ShowGreetingPage() {}
 void AskPassword() {}
 void ShowLicensePages() {}
 void ShowReadmePages() {}
-void CloseRunningProgramsBeforeInstalling() {}
+void CloseRunningProgramsBeforeInstalling() { CloseProgramsBeforeInstalling(Cancel); }
 void CheckPreviousInstallation() {}
 void OpenProgressWindow() {}
 
