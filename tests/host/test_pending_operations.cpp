@@ -24,35 +24,39 @@ TEST(PendingOperations, CleanUpTable) {
     List in;
     List out;
     bool changed;
-    List removedMoves, removedDeletions, movedSources;
+    std::vector<uninstall::PendingRemoval> removed;
   };
   const Case cases[] = {
       {"protected deletion removed, unrelated kept in order",
        {u"\\??\\C:\\Other\\1.txt", u"", u"\\??\\C:\\App\\New.dll", u"", u"\\??\\C:\\Other\\2.txt", u""},
        {u"\\??\\C:\\Other\\1.txt", u"", u"\\??\\C:\\Other\\2.txt", u""},
-       true, {}, {u"C:\\App\\New.dll"}, {}},
+       true, {{false, u"C:\\App\\New.dll", u""}}},
       {"protected move removed, its source goes to the recycle bin",
        {u"\\??\\C:\\App\\VKT1.tmp", u"!\\??\\C:\\App\\GONE.exe", u"\\??\\C:\\a", u"\\??\\C:\\b"},
        {u"\\??\\C:\\a", u"\\??\\C:\\b"},
-       true, {u"C:\\App\\GONE.exe"}, {}, {u"C:\\App\\VKT1.tmp"}},
+       true, {{true, u"C:\\App\\GONE.exe", u"C:\\App\\VKT1.tmp"}}},
       {"move away from a protected file is kept",
        {u"\\??\\C:\\App\\new.dll", u"\\??\\C:\\Elsewhere\\new.dll"},
        {u"\\??\\C:\\App\\new.dll", u"\\??\\C:\\Elsewhere\\new.dll"},
-       false, {}, {}, {}},
+       false, {}},
       {"odd list padded, unchanged otherwise",
        {u"\\??\\C:\\x", u"", u"\\??\\C:\\y"},
        {u"\\??\\C:\\x", u"", u"\\??\\C:\\y", u""},
-       false, {}, {}, {}},
+       false, {}},
       {"odd list padded, its last deletion protected",
        {u"\\??\\C:\\x", u"", u"\\??\\c:\\app\\NEW.DLL"},
        {u"\\??\\C:\\x", u""},
-       true, {}, {u"c:\\app\\NEW.DLL"}, {}},
-      {"empty pair removed without a log entry",
+       true, {{false, u"c:\\app\\NEW.DLL", u""}}},
+      {"empty pair removed",
        {u"", u"", u"\\??\\C:\\x", u""},
        {u"\\??\\C:\\x", u""},
-       true, {}, {}, {}},
-      {"everything removed", {u"\\??\\C:\\App\\new.dll", u""}, {}, true, {}, {u"C:\\App\\new.dll"}, {}},
-      {"empty list", {}, {}, false, {}, {}, {}},
+       true, {{false, u"", u""}}},
+      {"everything removed", {u"\\??\\C:\\App\\new.dll", u""}, {}, true, {{false, u"C:\\App\\new.dll", u""}}},
+      {"removals reported in list order",
+       {u"\\??\\C:\\App\\new.dll", u"", u"\\??\\C:\\t", u"\\??\\C:\\App\\gone.exe"},
+       {},
+       true, {{false, u"C:\\App\\new.dll", u""}, {true, u"C:\\App\\gone.exe", u"C:\\t"}}},
+      {"empty list", {}, {}, false, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -60,9 +64,12 @@ TEST(PendingOperations, CleanUpTable) {
     const auto r = uninstall::CleanPendingOperations(list, protectedFiles);
     EXPECT_EQ(list, c.out);
     EXPECT_EQ(r.changed, c.changed);
-    EXPECT_EQ(r.removedMoves, c.removedMoves);
-    EXPECT_EQ(r.removedDeletions, c.removedDeletions);
-    EXPECT_EQ(r.movedSources, c.movedSources);
+    ASSERT_EQ(r.removed.size(), c.removed.size());
+    for (size_t k = 0; k < c.removed.size(); ++k) {
+      EXPECT_EQ(r.removed[k].move, c.removed[k].move) << k;
+      EXPECT_EQ(r.removed[k].path, c.removed[k].path) << k;
+      EXPECT_EQ(r.removed[k].source, c.removed[k].source) << k;
+    }
   }
 }
 

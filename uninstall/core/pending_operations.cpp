@@ -29,16 +29,14 @@ PendingCleanup CleanPendingOperations(std::vector<Streng>& list, const Protected
         i += 2;
         continue;
       }
-      result.removedMoves.push_back(StripPendingPrefix(destination));
-      const Streng stripped = StripPendingPrefix(source);
-      if (!stripped.empty()) result.movedSources.push_back(stripped);
+      result.removed.push_back({true, StripPendingPrefix(destination), StripPendingPrefix(source)});
     } else {
       const Streng key = PendingComparisonForm(source);
       if (!key.empty() && !protectedFiles.count(key)) {
         i += 2;
         continue;
       }
-      if (!key.empty()) result.removedDeletions.push_back(StripPendingPrefix(source));
+      result.removed.push_back({false, StripPendingPrefix(source), {}});
     }
     list.erase(list.begin() + std::ptrdiff_t(i), list.begin() + std::ptrdiff_t(i + 2));
     result.changed = true;

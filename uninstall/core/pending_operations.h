@@ -26,13 +26,17 @@ inline vk::Streng PendingComparisonForm(std::u16string_view path) {
   return LowerPath(StripPendingPrefix(path));
 }
 
-// What the clean-up did, in list order, for the caller's log and shell deletions. The paths are
-// stripped but keep their case.
+// One removed pair, in list order, for the caller's log and shell deletion. Paths are stripped
+// but keep their case.
+struct PendingRemoval {
+  bool move = false;   // a move onto a protected file; otherwise a deletion
+  vk::Streng path;     // the move's destination, or the deletion's source (empty for an empty pair)
+  vk::Streng source;   // the move's source: the temporary file that goes to the recycle bin
+};
+
 struct PendingCleanup {
-  bool changed = false;                      // a pair was removed: write the list back
-  std::vector<vk::Streng> removedMoves;      // destinations of removed moves
-  std::vector<vk::Streng> removedDeletions;  // non-empty sources of removed deletions
-  std::vector<vk::Streng> movedSources;      // sources of removed moves, to go to the recycle bin
+  bool changed = false;  // a pair was removed: write the list back
+  std::vector<PendingRemoval> removed;
 };
 
 // Edits the list in place: an odd list is padded with one empty string; a move onto a protected
