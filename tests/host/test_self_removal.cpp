@@ -32,6 +32,9 @@ TEST(SelfRemovalBatch, SubfolderForms) {
       {u"", u"rd \"C:\\P\"\r\n"},
       {u"\\Un\\", u"rd \"C:\\P\\Un\"\r\nrd \"C:\\P\"\r\n"},
       {u"a\\\\b", u"rd \"C:\\P\\a\\b\"\r\nrd \"C:\\P\\a\"\r\nrd \"C:\\P\"\r\n"},
+      // Nothing outside the installation folder: the levels from a "." or ".." on are left out.
+      {u"..\\Other", u"rd \"C:\\P\"\r\n"},
+      {u"Un\\..\\..\\x", u"rd \"C:\\P\\Un\"\r\nrd \"C:\\P\"\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(vk::StrengToUtf8(c.subdir));

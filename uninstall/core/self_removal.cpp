@@ -27,7 +27,10 @@ Streng SelfRemovalText(const SelfRemovalPaths& paths) {
     }
   }
   if (!part.empty()) parts.push_back(std::move(part));
-  size_t levels = parts.size();
+  // A path through "." or ".." may name a folder outside the installation folder; those stay.
+  size_t inside = 0;
+  while (inside < parts.size() && parts[inside] != u"." && parts[inside] != u"..") ++inside;
+  size_t levels = inside;
   for (size_t lines = 0; levels > 0 && lines < kMaxSubfolderLevels; --levels, ++lines) {
     Streng relative;
     for (size_t k = 0; k < levels; ++k) {
