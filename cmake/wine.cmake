@@ -20,9 +20,11 @@ if(WIN32)
 endif()
 
 # Adds the setup/cleanup pair of the fixture NAME that the tree's Windows tests require.
+# brimstead_wine_fixture(NAME [KEEPER program]): KEEPER keeps Wine's desktop up for the run.
 function(brimstead_wine_fixture name)
+  cmake_parse_arguments(ARG "" "KEEPER" "" ${ARGN})
   add_test(NAME ${name}_setup COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-fixture setup
-    ${BRIMSTEAD_WINE_LOADER} ${BRIMSTEAD_WINEPREFIX} ${BRIMSTEAD_XDISPLAY})
+    ${BRIMSTEAD_WINE_LOADER} ${BRIMSTEAD_WINEPREFIX} ${BRIMSTEAD_XDISPLAY} ${ARG_KEEPER})
   add_test(NAME ${name}_cleanup COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-fixture cleanup
     ${BRIMSTEAD_WINE_LOADER} ${BRIMSTEAD_WINEPREFIX} ${BRIMSTEAD_XDISPLAY})
   set_tests_properties(${name}_setup PROPERTIES FIXTURES_SETUP ${name})

@@ -1,10 +1,11 @@
 // Test-only program that owns one top-level window:
 //
-//   window_owner CLASS TITLE
+//   window_owner CLASS TITLE [SECONDS]
 //
 // Creates a window of that class and title (hidden) and handles its messages until the loop
 // ends. Exit code 10: the window got WM_CLOSE; 20: the loop got WM_QUIT without a close;
-// 30: nothing came within a minute (so that a failed test leaves nothing running); 2: bad use;
+// 30: nothing came within SECONDS, default a minute (so that a failed test leaves nothing
+// running); 2: bad use;
 // 3: the class cannot be registered; 4: the window cannot be made.
 #include <windows.h>
 
@@ -31,7 +32,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) return 2;
+  if (argc != 3 && argc != 4) return 2;
+  const UINT lifetime = argc == 4 ? UINT(_wtoi(argv[3])) * 1000 : 60000;
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -40,7 +42,7 @@ int wmain(int argc, wchar_t** argv) {
   HWND window = CreateWindowExW(0, argv[1], argv[2], WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                 windowClass.hInstance, nullptr);
   if (!window) return 4;
-  SetTimer(window, kLifetimeTimer, 60000, nullptr);
+  SetTimer(window, kLifetimeTimer, lifetime ? lifetime : 60000, nullptr);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
