@@ -13,9 +13,9 @@ namespace uninstall {
 
 using vk::Streng;
 
-std::vector<Streng> MatchingFiles(const Streng& specification, const Streng& installFolder) {
+std::vector<Streng> MatchingFiles(const Streng& filePattern, const Streng& installFolder) {
   std::vector<Streng> out;
-  const Streng path = vk::MakeAbsolutePath(installFolder, specification);
+  const Streng path = vk::MakeAbsolutePath(installFolder, filePattern);
   if (path.empty()) return out;
   const Streng folder = vk::PathFolder(path);
   const Streng pattern = vk::PathFileName(path);
@@ -64,9 +64,9 @@ DeletionOutcome RunConditionalDeletions(std::vector<setup::FileDeletion>& record
   for (size_t r = 0; r < records.size(); ++r) {
     const setup::FileDeletion& record = records[r];
     if (!(record.flags & phaseBit)) continue;
-    const Streng specification = run.ExpandMacros(vk::DecodeNarrowPath(record.fileSpec));
+    const Streng pattern = run.ExpandMacros(vk::DecodeNarrowPath(record.fileSpec));
     size_t failures = 0;
-    for (const Streng& file : MatchingFiles(specification, installFolder)) {
+    for (const Streng& file : MatchingFiles(pattern, installFolder)) {
       FileFacts facts;
       if (!ReadFacts(file, facts)) continue;  // gone since the search
       const Condition condition = TestDeletionCondition(record.conditionKind, record.comparisonValue, facts);

@@ -1,6 +1,6 @@
 #pragma once
 // Conditional deletions on the file system: for one phase, every file that a record's
-// specification names and whose condition holds is deleted now or at the next restart.
+// pattern names and whose condition holds is deleted now or at the next restart.
 #include <cstddef>
 #include <vector>
 
@@ -34,10 +34,10 @@ struct DeletionOutcome {
   bool corrupt = false;
 };
 
-// The files a specification names, relative to the installation folder: the one file, or the
+// The files a pattern names, relative to the installation folder: the one file, or the
 // files of its folder whose names match the wildcards of its last component (folders are never
 // matched, subfolders are not searched).
-std::vector<vk::Streng> MatchingFiles(const vk::Streng& specification, const vk::Streng& installFolder);
+std::vector<vk::Streng> MatchingFiles(const vk::Streng& filePattern, const vk::Streng& installFolder);
 
 // Runs the records for one phase (bit 2 at installation, bit 3 otherwise). At uninstallation
 // the records that had no failures are removed, so that only those with work left are written

@@ -279,7 +279,7 @@ TEST(UninstallDataRead, MalformedRecordsDropped) {
   EXPECT_EQ(d.closePrograms[0].action, 3);
   EXPECT_EQ(d.closePrograms[0].phaseMask, 2);
   const std::vector<uninstall::FileDeletion> del = {{"a.txt", 5, "99", 8}, {"b.txt", 4, "1,000", 10}};
-  EXPECT_EQ(d.conditionalDeletions, del) << "one record per specification, the later one wins";
+  EXPECT_EQ(d.conditionalDeletions, del) << "one record per file pattern, the later one wins";
 }
 
 TEST(UninstallDataRead, ReplacesEarlierContents) {

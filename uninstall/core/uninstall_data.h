@@ -46,7 +46,7 @@ struct FileAssociation {
 };
 
 // One "[ConditionalDelete]" line. Here fileSpec is a narrow path (see NarrowDeletion for a
-// record of the installation data, whose specification is in the ANSI code page).
+// record of the installation data, whose file pattern is in the ANSI code page).
 using FileDeletion = setup::FileDeletion;
 inline constexpr uint8_t kDeletionAtUninstall = 8;
 
@@ -66,7 +66,7 @@ struct UninstallData {
   std::vector<vk::String> drivers;   // INF files in the driver store, narrow paths
   std::vector<vk::String> packages;  // "\"path\",level" (see PackageLine)
   vk::Streng registryEntries;        // the installation data's registry-entry text
-  // Keyed by fileSpec: a later record with the same specification replaces the earlier one.
+  // Keyed by fileSpec: a later record with the same file pattern replaces the earlier one.
   std::vector<FileDeletion> conditionalDeletions;
 
   vk::Streng productName;
