@@ -22,6 +22,8 @@
 #include "setup/settings_reader.h"
 #include "setup/startup.h"
 #include "setup/system_folders.h"
+#include "uninstall/core/uninstall_data.h"
+#include "uninstall/uninstall_data_file.h"
 
 // The phases of one installation, top to bottom in the order they run. A phase whose work is
 // not built yet is an empty named step, so that the order stays visible here.
@@ -154,7 +156,24 @@ void RegisterUninstall() {
   SetStatus(36);
   SetProgress(100);
 }
-void SaveUninstallData() {}
+// What the uninstallation will undo: the removal records of the run, the texts the uninstaller
+// shows, the programs to close and the deletions meant for the uninstallation.
+void SaveUninstallData() {
+  if (!Flag(2)) return;
+  uninstall::UninstallData& data = uninstall::ProcessUninstallData();
+  for (const InstallContext::RemovalRecord& r : C().removalRecords)
+    uninstall::AddUninstallEntry(data, r.path,
+                                 r.kind == InstallContext::RemovalRecord::Folder ? uninstall::kEntryFolder
+                                                                                : uninstall::kEntryFile);
+  data.productName = S().ProductName;
+  for (int id : uninstall::kCarriedTextIds) data.SetText(id, text(id));
+  data.closePrograms = S().CloseWindows;
+  for (const FileDeletion& d : S().FileDeletions)
+    if (d.flags & uninstall::kDeletionAtUninstall) uninstall::PutConditionalDeletion(data, uninstall::NarrowDeletion(d));
+  data.registryEntries = S().RegistryEntries;
+  const vk::Streng path = vk::JoinPath(C().uninstallDir, uninstall::kUninstallDataFileName);
+  if (!uninstall::WriteUninstallDataFile(path, data)) AddFailureLine(path);
+}
 void RunPostInstallationBatch() {}
 
 void NotifyRunKind() {
