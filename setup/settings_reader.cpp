@@ -1,5 +1,7 @@
 #include "setup/settings_reader.h"
 
+#include "setup/os_facts.h"
+
 #include <windows.h>
 
 #include "setup/core/settings.h"
@@ -14,20 +16,9 @@ namespace {
 // The background window is made here once it exists; until then there is nothing to show.
 void CreateBackgroundWindow(const InstallSettings&, bool /*startMinimized*/) {}
 
-// RtlGetVersion tells the truth where GetVersionEx is held to the manifest's version.
 SystemVersion RunningSystemVersion() {
-  RTL_OSVERSIONINFOEXW info = {};
-  info.dwOSVersionInfoSize = sizeof info;
-  using RtlGetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOEXW*);
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                   : nullptr;
-  if (!get || get(&info) != 0) {
-    info = {};
-    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
-    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return {};
-  }
-  return {info.dwMajorVersion, info.dwMinorVersion, info.wProductType};
+  const OsFacts& f = SystemOsFacts();
+  return {f.major, f.minor, f.productType};
 }
 
 // The optional system hook of the button-image test. No system provides one yet, and an absent

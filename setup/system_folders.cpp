@@ -1,5 +1,7 @@
 #include "setup/system_folders.h"
 
+#include "setup/os_facts.h"
+
 #include <shlobj.h>
 
 #include <vector>
@@ -182,48 +184,19 @@ Streng FindTemporaryFolder() {
   return TrimRegistryFolder(std::move(path));
 }
 
+// The %OS% facts, from the system facts gathered once per run.
 OsInfo QueryOperatingSystem() {
+  const OsFacts& f = SystemOsFacts();
   OsInfo os;
-  // RtlGetVersion reports the real version, whatever the manifest says.
-  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-  OSVERSIONINFOEXW v{};
-  v.dwOSVersionInfoSize = sizeof v;
-  bool known = false;
-  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
-    auto get = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
-    known = get && get(&v) == 0;
-  }
-  if (!known) {
-    v = OSVERSIONINFOEXW{};
-    v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    known = GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v)) != FALSE;
-#pragma GCC diagnostic pop
-  }
-  os.ntPlatform = !known || v.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  os.major = v.dwMajorVersion;
-  os.minor = v.dwMinorVersion;
-  os.build = v.dwBuildNumber;
-  os.productType = v.wProductType;
-  os.homeServer52 = (v.wSuiteMask & VER_SUITE_WH_SERVER) != 0;
-  os.serverR252 = GetSystemMetrics(SM_SERVERR2) != 0;
-
-  SYSTEM_INFO info{};
-  GetNativeSystemInfo(&info);
-  const WORD arch = info.wProcessorArchitecture;
-  os.windows64 = sizeof(void*) == 8 || arch == PROCESSOR_ARCHITECTURE_AMD64 ||
-                 arch == PROCESSOR_ARCHITECTURE_IA64 || arch == 12 /* ARM64 */;
-
-  if (os.major >= 6) {
-    using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*);
-    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
-      auto get = reinterpret_cast<GetProductInfoFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetProductInfo")));
-      DWORD product = 0;
-      if (get && get(os.major, os.minor, v.wServicePackMajor, v.wServicePackMinor, &product))
-        os.productInfo = product;
-    }
-  }
+  os.ntPlatform = f.platform == kPlatformNT;
+  os.major = f.major;
+  os.minor = f.minor;
+  os.build = f.build;
+  os.productType = f.productType;
+  os.productInfo = f.productInfo;
+  os.homeServer52 = (f.suiteMask & VER_SUITE_WH_SERVER) != 0;
+  os.serverR252 = f.serverR2;
+  os.windows64 = sizeof(void*) == 8 || f.is64Bit() || f.processorArchitecture == 12 /* ARM64 */;
   return os;
 }
 

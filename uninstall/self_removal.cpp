@@ -1,5 +1,7 @@
 #include "uninstall/self_removal.h"
 
+#include "setup/os_facts.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -48,14 +50,8 @@ Streng CommandInterpreter() {
 }  // namespace
 
 bool SystemHasUtf8Console() {
-  RTL_OSVERSIONINFOW info = {};
-  info.dwOSVersionInfoSize = sizeof info;
-  using RtlGetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                   : nullptr;
   // Earlier consoles run a UTF-8 batch under "chcp 65001" only in part.
-  return get && get(&info) == 0 && info.dwMajorVersion >= 10;
+  return setup::SystemOsFacts().major >= 10;
 }
 
 Streng SelfRemovalBatchPath() {
