@@ -31,6 +31,18 @@ bool AskYesNo(const vk::Streng& message, const vk::Streng& caption) {
                      MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
 }
 
+bool StartProgram(vk::Streng command, const vk::Streng& folder) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : vk::W(folder), &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
 ReplacementContext& EngineReplacementContext() {
   static EngineReplacements context;
   return context;

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "lib/narrow_path.h"
+#include "lib/win32/fileops.h"
 #include "lib/win32/system_error.h"
 #include "setup/close_programs.h"
 #include "setup/core/system_checks.h"
@@ -22,7 +23,9 @@
 #include "setup/settings_reader.h"
 #include "setup/startup.h"
 #include "setup/system_folders.h"
+#include "uninstall/conditional_deletions.h"
 #include "uninstall/core/uninstall_data.h"
+#include "uninstall/pending_operations.h"
 #include "uninstall/uninstall_data_file.h"
 
 // The phases of one installation, top to bottom in the order they run. A phase whose work is
@@ -137,6 +140,29 @@ void RunPreInstallationBatches() {
   SetProgress(2);
 }
 
+// Conditional deletions of the installation phase report through the log and FailureSummary.
+class InstallDeletions final : public uninstall::DeletionRun {
+public:
+  vk::Streng ExpandMacros(const vk::Streng& t) override { return setup::ExpandMacros(t); }
+  void Log(const vk::Streng& line) override { LogTextW(line); }
+  void LogSuccess(const vk::Streng& line) override {
+    if (VerboseLog()) LogTextW(line);
+  }
+  void AddFailure(const vk::Streng& entry) override { AddFailureText(entry); }
+  void SetRestartNeeded() override { C().settings.ProductFlags |= uint64_t(1) << ProductBit::RebootRequired; }
+  [[noreturn]] void CorruptData(int code) override { corruptInstaller(code, false); }
+};
+
+// What an earlier run scheduled must not destroy the files just installed; then the deletions
+// the product asks for at installation.
+void CleanUpAfterExtraction() {
+  uninstall::ProtectedFiles installed;
+  for (const vk::String& file : C().writtenFiles) installed.insert(uninstall::LowerPath(vk::DecodeNarrowPath(file)));
+  uninstall::CleanPendingOperations(installed, [](const vk::Streng& line) { LogTextW(line); });
+  InstallDeletions deletions;
+  uninstall::RunConditionalDeletions(C().settings.FileDeletions, true, C().installDir, deletions);
+}
+
 void InstallArchive(Container& container) {
   HoldStatus();
   SetStatus(62);
@@ -146,6 +172,7 @@ void InstallArchive(Container& container) {
   SetStatus(54);
   SetProgress(26);
   ExtractArchive(container);
+  CleanUpAfterExtraction();
   SetStatus(54);
 }
 
@@ -192,41 +219,16 @@ void NoteLaunchOnExit() {
 
 void RunInstallationExitBatch() {}
 
-// A folder left empty by the run goes, once a "thumbs.db" and a "desktop.ini" in it are deleted.
-void RemoveIfEmpty(const vk::Streng& folder) {
-  if (folder.size() <= 3) return;  // never a drive root
-  for (const char16_t* leftover : {u"thumbs.db", u"desktop.ini"}) {
-    const vk::Streng file = vk::JoinPath(folder, leftover);
-    SetFileAttributesW(vk::W(file), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(vk::W(file));
-  }
-  RemoveDirectoryW(vk::W(folder));
-}
-
 void RemoveEmptyFolders() {
-  RemoveIfEmpty(C().sharedDir);
-  RemoveIfEmpty(C().uninstallDir);
-  RemoveIfEmpty(C().installDir);
+  // A folder left empty by the run goes.
+  for (const vk::Streng* folder : {&C().sharedDir, &C().uninstallDir, &C().installDir})
+    if (!folder->empty()) vk::RemoveFolderIfEmpty(*folder);
 }
 
 void RestoreWow64Redirection() {
 #ifndef _WIN64
   if (S().Bitness == 1 && !C().wow64RedirectionFailed) Wow64RevertWow64FsRedirection(C().wow64RedirectionState);
 #endif
-}
-
-// Starts a command line in the installation folder without waiting; false with the system
-// error set when it cannot start.
-bool StartProgram(vk::Streng command) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
-                      vk::W(C().installDir), &si, &pi))
-    return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return true;
 }
 
 void OpenDocument(const vk::Streng& stored) {
@@ -237,14 +239,14 @@ void OpenDocument(const vk::Streng& stored) {
 
 void LaunchAfterInstallation() {
   SetCurrentDirectoryW(vk::W(C().installDir));
-  if (C().FailureSummary.empty() && !C().runAfterProgram.empty() && !StartProgram(C().runAfterProgram))
+  if (C().FailureSummary.empty() && !C().runAfterProgram.empty() && !StartProgram(C().runAfterProgram, C().installDir))
     showError(u"Failed to launch command: " + C().runAfterProgram + u"\r\n" + vk::LastSystemErrorText());
   // The choices made on the finish page, in their order.
   const InstallContext::FinishChoices& chosen = C().finishChoices;
   if (chosen.openDocument) OpenDocument(S().DocumentPath);
   if (chosen.launchApplication && !S().ApplicationCommand.empty()) {
     const vk::Streng command = ExpandMacros(S().ApplicationCommand);
-    if (!StartProgram(command)) showError(u"Failed to launch app: " + command + u"\r\n" + vk::LastSystemErrorText());
+    if (!StartProgram(command, C().installDir)) showError(u"Failed to launch app: " + command + u"\r\n" + vk::LastSystemErrorText());
   }
   if (chosen.showLog) ShowInstallLog();
   if (chosen.openSecondDocument) OpenDocument(S().SecondDocumentPath);

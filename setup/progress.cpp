@@ -37,11 +37,11 @@ void SetProgress(int position) {
   PumpMessages();
 }
 
-void HoldStatus() {
-  const InstallContext& c = Context();
-  if (c.automaticMode) return;
-  const ULONGLONG hold = c.settings.StatusHoldTime;
-  while (GetTickCount64() - g_statusShown < hold) {
+void HoldStatus() { WaitStatus(Context().settings.StatusHoldTime); }
+
+void WaitStatus(unsigned milliseconds) {
+  if (Context().automaticMode) return;
+  while (GetTickCount64() - g_statusShown < milliseconds) {
     PumpMessages();
     Sleep(50);
   }

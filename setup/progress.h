@@ -12,6 +12,8 @@ void SetProgress(int position);              // 0..100
 // Outside automatic mode: waits until the current status has been visible for the status hold
 // time, in 50 ms steps, handling window messages meanwhile.
 void HoldStatus();
+// The same for a given time; the uninstaller gives every status line 700 ms.
+void WaitStatus(unsigned milliseconds);
 // The progress window, once the window layer has made it (null: none).
 void SetProgressWindow(void* window);
 void PumpMessages();

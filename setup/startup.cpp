@@ -17,6 +17,8 @@
 #include "setup/restart_seam.h"
 #include "setup/settings_reader.h"
 #include "ui/fatal_box.h"
+#include "uninstall/self_removal.h"
+#include "uninstall/uninstall_procedure.h"
 
 namespace setup {
 
@@ -67,9 +69,11 @@ void RemoveSelfException() {}
   const InstallContext& c = Context();
   vk::Streng missing = UninstallUsageError(c);
   if (!missing.empty()) showUsage(missing);
-  // The uninstall procedure takes over here; until it exists the run only tells whether there is
-  // anything to remove.
-  if (!ProductIsInstalled(c.uninstallProductName)) showError(NotInstalledMessage(c.uninstallProductName));
+  if (uninstall::RunUninstall(c.uninstallProductName)) {
+    const uninstall::UninstallOutcome& done = uninstall::LastUninstall();
+    QueueNotification(vk::AnsiToStreng(done.notifyUrl), false);
+    uninstall::WriteSelfRemovalBatch(done.installFolder, done.uninstallSubdir);
+  }
   exitInstaller(0);
 }
 
@@ -90,18 +94,6 @@ void RemoveSelfException() {}
 uint64_t MakeSessionNumber(uint64_t fileTime, unsigned long processId) {
   // Process ids are multiples of 4.
   return (fileTime & ~uint64_t(0xFFFF)) | ((processId >> 2) & 0xFFFF);
-}
-
-bool ProductIsInstalled(const vk::Streng& productName) {
-  // A key name cannot hold a backslash; with one the name would reach into another entry's keys.
-  if (productName.empty() || productName.find(u'\\') != vk::Streng::npos) return false;
-  vk::Streng path = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productName;
-  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-    vk::RegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vk::W(path), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS)
-      return true;
-  }
-  return false;
 }
 
 void RunEngine(void* instance) {

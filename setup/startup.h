@@ -18,7 +18,4 @@ namespace setup {
 // later runs have larger numbers.
 uint64_t MakeSessionNumber(uint64_t fileTime, unsigned long processId);
 
-// True when the uninstall list in the 64-bit or the 32-bit registry view has the product.
-bool ProductIsInstalled(const vk::Streng& productName);
-
 }  // namespace setup

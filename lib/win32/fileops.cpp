@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <vector>
+
 #include "lib/narrow_path.h"
 #include "lib/wininit.h"
 
@@ -102,6 +104,41 @@ uint32_t DriveKind(std::u16string_view path) {
   if (path.empty() || !IsAsciiLetter(path[0])) return 0;
   const wchar_t root[] = {static_cast<wchar_t>(path[0]), L':', L'\\', L'\0'};
   return DriveKindOfType(GetDriveTypeW(root));
+}
+
+bool RemoveFolderIfEmpty(const Streng& folder) {
+  Streng trimmed = folder;
+  while (!trimmed.empty() && (trimmed.back() == u'\\' || trimmed.back() == u'/')) trimmed.pop_back();
+  if (trimmed.size() <= 2) {  // "C:" or shorter: a drive root
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  // The shell's leftovers are deleted only when nothing else is there; in a folder that stays,
+  // its customisation stays too.
+  std::vector<Streng> leftovers;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(W(trimmed + u"\\*"), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool onlyLeftovers = true;
+  do {
+    const Streng name = FromW(found.cFileName);
+    if (name == u"." || name == u"..") continue;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (EqualsNoCase(name, u"thumbs.db") || EqualsNoCase(name, u"desktop.ini")))
+      leftovers.push_back(trimmed + u"\\" + name);
+    else
+      onlyLeftovers = false;
+  } while (onlyLeftovers && FindNextFileW(search, &found));
+  FindClose(search);
+  if (!onlyLeftovers) {
+    SetLastError(ERROR_DIR_NOT_EMPTY);
+    return false;
+  }
+  for (const Streng& file : leftovers) {
+    SetFileAttributesW(W(file), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(W(file));
+  }
+  return RemoveDirectoryW(W(trimmed)) != FALSE;
 }
 
 bool DeleteFileEx(const Streng& path, uint32_t options) {

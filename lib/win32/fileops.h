@@ -40,6 +40,10 @@ enum DeleteOption : uint32_t {
 // Deletes a file as the options say. KeepReadOnly | AtReboot is the plain delayed deletion.
 bool DeleteFileEx(const Streng& path, uint32_t options = 0);
 
+// Removes a folder that holds nothing, or nothing but a "thumbs.db" or "desktop.ini" (which go
+// first). A drive root is never removed. False, with the system error set, when the folder stays.
+bool RemoveFolderIfEmpty(const Streng& folder);
+
 // The Windows folder, without a trailing backslash.
 Streng WindowsFolder();
 

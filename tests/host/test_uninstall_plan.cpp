@@ -1,0 +1,43 @@
+#include "uninstall/core/uninstall_plan.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using vk::Streng;
+
+TEST(UninstallPlan, FoldersGoDeepestFirstAndKeepTheirOrderOtherwise) {
+  const std::vector<Streng> sorted =
+      uninstall::FoldersDeepestFirst({u"C:\\App", u"C:\\App\\b", u"C:\\App\\a", u"C:\\App\\b\\deep"});
+  EXPECT_EQ((std::vector<Streng>{u"C:\\App\\b\\deep", u"C:\\App\\b", u"C:\\App\\a", u"C:\\App"}), sorted);
+}
+
+TEST(UninstallPlan, InsideFolder) {
+  struct Case {
+    const char16_t* path;
+    const char16_t* folder;
+    bool inside;
+  } cases[] = {
+      {u"C:\\App\\bin", u"C:\\App", true},     {u"c:\\app\\BIN\\", u"C:\\App\\", true},
+      {u"C:\\App", u"C:\\App", false},         {u"C:\\Apple", u"C:\\App", false},
+      {u"C:\\", u"C:\\App", false},            {u"C:\\App\\bin", u"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.inside, uninstall::IsInsideFolder(c.path, c.folder)) << vk::StrengToUtf8(c.path);
+}
+
+TEST(UninstallPlan, FilePassProgressRunsFrom11To92) {
+  EXPECT_EQ(11, uninstall::FilePassProgress(0, 10));
+  EXPECT_EQ(51, uninstall::FilePassProgress(5, 10));
+  EXPECT_EQ(92, uninstall::FilePassProgress(10, 10));
+  EXPECT_EQ(92, uninstall::FilePassProgress(11, 10));
+  EXPECT_EQ(11, uninstall::FilePassProgress(0, 0));
+}
+
+TEST(UninstallPlan, SupportLinks) {
+  EXPECT_TRUE(uninstall::IsSupportLink(u"  https://example.com/help  "));
+  EXPECT_TRUE(uninstall::IsSupportLink(u"HTTP://example.com"));
+  for (const char16_t* no : {u"", u"http://", u"example.com", u"file:///c:/x.exe", u"https://a b", u"cmd /c x"})
+    EXPECT_FALSE(uninstall::IsSupportLink(no)) << vk::StrengToUtf8(no);
+}
+
+}  // namespace

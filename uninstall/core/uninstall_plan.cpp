@@ -1,0 +1,43 @@
+#include "uninstall/core/uninstall_plan.h"
+
+#include <algorithm>
+
+namespace uninstall {
+
+namespace {
+
+std::u16string_view WithoutTrailingSlashes(std::u16string_view path) {
+  while (!path.empty() && (path.back() == u'\\' || path.back() == u'/')) path.remove_suffix(1);
+  return path;
+}
+
+}  // namespace
+
+std::vector<vk::Streng> FoldersDeepestFirst(std::vector<vk::Streng> folders) {
+  std::stable_sort(folders.begin(), folders.end(),
+                   [](const vk::Streng& a, const vk::Streng& b) { return a.size() > b.size(); });
+  return folders;
+}
+
+bool IsInsideFolder(std::u16string_view path, std::u16string_view folder) {
+  path = WithoutTrailingSlashes(path);
+  folder = WithoutTrailingSlashes(folder);
+  if (folder.empty() || path.size() <= folder.size() + 1) return false;
+  return vk::StartsWithNoCase(path, folder) && (path[folder.size()] == u'\\' || path[folder.size()] == u'/');
+}
+
+int FilePassProgress(size_t done, size_t total) {
+  if (total == 0) return 11;
+  done = std::min(done, total);
+  return 11 + int(81 * uint64_t(done) / uint64_t(total));
+}
+
+bool IsSupportLink(std::u16string_view text) {
+  const vk::Streng link = vk::Trim(text);
+  for (std::u16string_view scheme : {u"http://", u"https://"})
+    if (link.size() > scheme.size() && vk::StartsWithNoCase(link, scheme))
+      return link.find_first_of(u" \t\r\n\"<>") == vk::Streng::npos;
+  return false;
+}
+
+}  // namespace uninstall
