@@ -174,7 +174,9 @@ bool ReadSettings(Run& run) {
         s.DisplayName));
     return false;
   }
-  run.quiet = s.flag(kQuiet);
+  // Automatic mode (the QuietUninstallString's /a) asks nothing either: a scripted removal must
+  // not wait for a click. Questions take their default answers.
+  run.quiet = s.flag(kQuiet) || setup::Context().automaticMode;
 #ifndef _WIN64
   if (s.Bitness == 1) {
     if (!Wow64DisableWow64FsRedirection(&run.redirectionState))

@@ -63,15 +63,18 @@ TEST(EngineStart, UninstallOfAnUnknownProductSaysSoAndExitsZero) {
   });
 }
 
-// Until the uninstall procedure exists, a product that the uninstall list (either registry view)
-// has is not reported missing.
-TEST(EngineStart, UninstallOfAListedProductShowsNoMissingBox) {
+// An entry without its installation folder, in either registry view, is reported corrupt and
+// nothing is done.
+TEST(EngineStart, UninstallOfAnEntryWithoutFolderSaysItIsCorrupt) {
   const std::string key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\E2E Listed";
   for (const char* view : {"/reg:64", "/reg:32"}) {
     SCOPED_TRACE(view);
     ASSERT_EQ(0, e2e::RunWindowsProgram("reg", {"add", key, "/f", view}, false).linuxStatus);
-    Launched run(e2e::EngineCommandLine("/u:\"E2E Listed\""), true, 15000);
-    EXPECT_EQ(0, run.wait(10000)) << run.output();
+    Launched run(e2e::EngineCommandLine("/u:\"E2E Listed\""), true);
+    ExpectBoxThenExit(run, "Error", 0, [](const e2e::Window& box) {
+      EXPECT_EQ("The uninstall information for E2E Listed is corrupt.\r\n\r\nThe uninstallation cannot be performed.",
+                box.message());
+    });
     e2e::RunWindowsProgram("reg", {"delete", key, "/f", view}, false);
   }
 }
