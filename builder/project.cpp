@@ -645,6 +645,7 @@ private:
 
   void uninstallValue(TableReader& r) {
     setup::UninstallValue v;
+    v.type = 1;  // the engine knows no value without a type
     if (!ascii(r, "name", v.name)) r.error("name", "every value needs a name");
     if (auto t = r.choice("type", {{"string", 1}, {"expand-string", 2}, {"dword", 4}})) v.type = uint8_t(*t);
     wide(r, "data", v.data);

@@ -66,6 +66,7 @@ struct InstallContext : CommandLine {
   std::vector<vk::Streng> comServers, typeLibraries, drivers;
   std::vector<vk::String> writtenFiles;  // 8-bit targets
   vk::String productFonts;               // the uninstall entry's font list
+  vk::String sharedFilesList;            // the uninstall entry's SharedFiles: quoted, ";"-separated
   vk::String msiPackages;                // MSI packages to remove at uninstallation
 
   bool hasProductFlag(int bit) const { return bit >= 0 && bit < 64 && settings.hasFlag(bit); }

@@ -23,6 +23,7 @@
 #include "setup/settings_reader.h"
 #include "setup/startup.h"
 #include "setup/system_folders.h"
+#include "setup/uninstall_registration.h"
 #include "uninstall/conditional_deletions.h"
 #include "uninstall/core/uninstall_data.h"
 #include "uninstall/pending_operations.h"
@@ -178,11 +179,6 @@ void InstallArchive(Container& container) {
 
 void CreateShortcuts() { SetProgress(97); }
 void WriteRegistryEntries() { SetProgress(98); }
-void CopyUninstallerFiles() { SetProgress(99); }
-void RegisterUninstall() {
-  SetStatus(36);
-  SetProgress(100);
-}
 // What the uninstallation will undo: the removal records of the run, the texts the uninstaller
 // shows, the programs to close and the deletions meant for the uninstallation.
 void SaveUninstallData() {
