@@ -72,17 +72,44 @@ bool AskUntilClosed(HWND window, const CloseWindow& record, ClosingRun run) {
   return true;
 }
 
+// A program that was asked to close is usually still on its way out when the caller goes on to
+// its files; they are free only once it has ended. Bounded: a program that ignores the request
+// keeps its files, which the caller then reports.
+constexpr DWORD kClosingWaitMs = 5000;
+
+void WaitForEnd(std::vector<vk::KernelHandle>& processes) {
+  const ULONGLONG start = GetTickCount64();
+  for (vk::KernelHandle& process : processes) {
+    for (;;) {
+      const ULONGLONG elapsed = GetTickCount64() - start;
+      if (elapsed >= kClosingWaitMs) return;
+      HANDLE handle = process.get();
+      const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, DWORD(kClosingWaitMs - elapsed), QS_ALLINPUT);
+      if (woke != WAIT_OBJECT_0 + 1) break;  // ended, failed or timed out
+      PumpMessages();
+    }
+  }
+}
+
+void Remember(std::vector<vk::KernelHandle>& processes, DWORD processId) {
+  if (processId == 0 || processId == GetCurrentProcessId()) return;
+  vk::KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+  if (process) processes.push_back(std::move(process));
+}
+
 }  // namespace
 
 bool CloseRunningPrograms(const std::vector<CloseWindow>& records, int phase, const ClosingOptions& options) {
   if (records.empty()) return true;
   const bool canAsk = WindowsAllowed();
+  std::vector<vk::KernelHandle> closing;
   for (HWND window : TopLevelWindows()) {
     DWORD processId = 0;
     const WindowFacts facts = FactsOf(window, processId);
     const std::optional<size_t> chosen = RecordToApply(records, phase, facts, canAsk);
     if (!chosen) continue;
     const CloseWindow& record = records[*chosen];
+    if (*ActionOf(record.action) != CloseAction::AskUser) Remember(closing, processId);
     switch (*ActionOf(record.action)) {
       case CloseAction::PostClose: PostToFront(window, WM_CLOSE); break;
       case CloseAction::PostQuit: PostToFront(window, WM_QUIT); break;
@@ -95,6 +122,7 @@ bool CloseRunningPrograms(const std::vector<CloseWindow>& records, int phase, co
         break;
     }
   }
+  WaitForEnd(closing);
   return true;
 }
 

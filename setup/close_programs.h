@@ -18,6 +18,8 @@ struct ClosingOptions {
 // Applies the records of this phase (kClosePhase*) to every top-level window, in the system's
 // order: the first record that matches a window of another process acts on it. Returns false
 // when the user cancelled and the cancel routine returned.
+// Then waits, at most 5 s in all, until the programs it closed or
+// terminated have ended, so that their files are free.
 bool CloseRunningPrograms(const std::vector<CloseWindow>& records, int phase, const ClosingOptions& options);
 
 // The installation data's records.

@@ -20,6 +20,20 @@ DWORD TextBytes(const vk::Streng& s) { return DWORD((s.size() + 1) * sizeof(char
 
 }  // namespace
 
+HKEY RootKeyOf(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
+    case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case RegistryRoot::Users: return HKEY_USERS;
+    case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
+    case RegistryRoot::DynData: return HKEY_DYN_DATA;
+    case RegistryRoot::None:
+    case RegistryRoot::AllUsers: break;
+  }
+  return nullptr;
+}
+
 uint32_t OpenOrCreateRegistryKey(HKEY root, const vk::Streng& path, REGSAM access, vk::RegKey& key) {
   DWORD disposition = 0;
   return Done(RegCreateKeyExW(root, vk::W(path), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
@@ -28,16 +42,8 @@ uint32_t OpenOrCreateRegistryKey(HKEY root, const vk::Streng& path, REGSAM acces
 
 uint32_t OpenOrCreateRegistryPath(const vk::Streng& fullPath, REGSAM access, vk::RegKey& key) {
   const RegistryPath p = ParseRegistryPath(fullPath);
-  HKEY root = nullptr;
-  switch (p.root) {
-    case RegistryRoot::LocalMachine: root = HKEY_LOCAL_MACHINE; break;
-    case RegistryRoot::CurrentUser: root = HKEY_CURRENT_USER; break;
-    case RegistryRoot::ClassesRoot: root = HKEY_CLASSES_ROOT; break;
-    case RegistryRoot::Users: root = HKEY_USERS; break;
-    case RegistryRoot::CurrentConfig: root = HKEY_CURRENT_CONFIG; break;
-    case RegistryRoot::DynData: root = HKEY_DYN_DATA; break;
-    default: return Done(ERROR_BAD_PATHNAME);
-  }
+  HKEY root = RootKeyOf(p.root);
+  if (!root) return Done(ERROR_BAD_PATHNAME);
   return OpenOrCreateRegistryKey(root, p.key, access, key);
 }
 

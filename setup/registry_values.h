@@ -8,9 +8,13 @@
 
 #include "lib/strings.h"
 #include "lib/win32/handle.h"
+#include "setup/core/registry_path.h"
 #include "setup/core/uninstall_values.h"
 
 namespace setup {
+
+// The predefined key of a root; null for none and for the every-user pseudo-root.
+HKEY RootKeyOf(RegistryRoot root);
 
 // Opens or creates root\path with the access given (view bits included).
 uint32_t OpenOrCreateRegistryKey(HKEY root, const vk::Streng& path, REGSAM access, vk::RegKey& key);

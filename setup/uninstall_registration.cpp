@@ -35,9 +35,10 @@ constexpr int kFlagCopyLicences = 47;
 constexpr int kFlagHidePaths = 49;
 constexpr uint32_t kFlag2EngineImage = 0x20;
 
-// Full access to the uninstall entry, always in the view that this program sees by default, so
-// that the uninstaller (the same program) finds the entry where the installer put it.
-constexpr REGSAM kUninstallKeyAccess = 0x2000F;
+// Full access to the uninstall entry, in the 64-bit view: there the system's list of programs,
+// the previous-installation lookup and the uninstaller all look first. (On 32-bit Windows the
+// view bit is ignored.)
+constexpr REGSAM kUninstallKeyAccess = 0x2000F | KEY_WOW64_64KEY;
 constexpr char16_t kUninstallRoot[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char16_t kDefaultUninstallerName[] = u"uninstall.exe";
 // Icon files larger than this are not icons the engine writes into a program.

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "setup/registry_values.h"
 #include "uninstall/core/registry_entries.h"
 #include "uninstall/registry_keys.h"
 
@@ -25,12 +26,11 @@ struct Place {
 };
 
 std::vector<Place> Places(const vk::Streng& keyPath, const std::vector<vk::Streng>& hives) {
-  RegistryRoot root;
-  vk::Streng path;
-  if (!SplitRegistryRoot(keyPath, &root, &path) || path.empty()) return {};
-  if (root != RegistryRoot::AllUsers) return {{RootKey(root), path}};
+  const setup::RegistryPath parsed = setup::ParseRegistryPath(keyPath);
+  if (parsed.root == RegistryRoot::None || parsed.key.empty()) return {};
+  if (parsed.root != RegistryRoot::AllUsers) return {{setup::RootKeyOf(parsed.root), parsed.key}};
   std::vector<Place> places;
-  for (const vk::Streng& hive : hives) places.push_back({HKEY_USERS, hive + u"\\" + path});
+  for (const vk::Streng& hive : hives) places.push_back({HKEY_USERS, hive + u"\\" + parsed.key});
   return places;
 }
 
@@ -57,6 +57,19 @@ void RemoveRegistryEntries(const vk::Streng& registryText, bool view64) {
         DeleteKeyIfEmpty(place.root, place.path, view);
     }
   }
+}
+
+void DeleteRecordedValue(const vk::Streng& path, bool view64) {
+  const size_t slash = path.rfind(u'\\');
+  if (slash == vk::Streng::npos) return;
+  const REGSAM view = view64 ? KEY_WOW64_64KEY : 0;
+  for (const Place& place : Places(path.substr(0, slash), LoadedUserHives()))
+    DeleteRegistryValue(place.root, place.path, path.substr(slash + 1), view);
+}
+
+void DeleteRecordedKey(const vk::Streng& path, bool view64) {
+  const REGSAM view = view64 ? KEY_WOW64_64KEY : 0;
+  for (const Place& place : Places(path, LoadedUserHives())) DeleteKeyTree(place.root, place.path, view);
 }
 
 }  // namespace uninstall

@@ -15,4 +15,9 @@ void RemoveProductRegistry(const vk::Streng& productRegistry, bool view64);
 // themselves, are passed over.
 void RemoveRegistryEntries(const vk::Streng& registryText, bool view64);
 
+// The registry items of the deletion list: a value (the path's last component is its name) and
+// a key with all its subkeys, in the 64-bit view when view64.
+void DeleteRecordedValue(const vk::Streng& path, bool view64);
+void DeleteRecordedKey(const vk::Streng& path, bool view64);
+
 }  // namespace uninstall

@@ -50,19 +50,6 @@ LONG DeleteTree(HKEY parent, const vk::Streng& path, REGSAM view, int depth) {
 
 }  // namespace
 
-HKEY RootKey(RegistryRoot root) {
-  switch (root) {
-    case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case RegistryRoot::Users: return HKEY_USERS;
-    case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
-    case RegistryRoot::DynData: return HKEY_DYN_DATA;
-    case RegistryRoot::AllUsers: break;
-  }
-  return nullptr;
-}
-
 LONG DeleteKeyTree(HKEY parent, const vk::Streng& path, REGSAM view) {
   if (path.empty()) return ERROR_INVALID_PARAMETER;  // never the parent itself
   return DeleteTree(parent, path, view, 0);

@@ -10,9 +10,6 @@
 
 namespace uninstall {
 
-// The predefined key of a root; nullptr for the all-users pseudo-root.
-HKEY RootKey(RegistryRoot root);
-
 // Deletes the key with its values and subkeys, in the given view (0, KEY_WOW64_64KEY). Never
 // follows a symbolic link key out of the tree. ERROR_SUCCESS, also when the key was not there.
 LONG DeleteKeyTree(HKEY parent, const vk::Streng& path, REGSAM view);

@@ -306,13 +306,13 @@ void RemoveItems(Run& run, const std::vector<vk::String>& entries) {
         run.folders.push_back(path);
         break;
       case kEntryRegistryValue:
-        DeleteRegistryValueAt(path, run.settings.Bitness == 1);
+        DeleteRecordedValue(path, run.settings.Bitness == 1);
         break;
       case kEntryRegistryKey:
-        DeleteRegistryKeyAt(path, run.settings.Bitness == 1 ? KEY_WOW64_64KEY : 0);
+        DeleteRecordedKey(path, run.settings.Bitness == 1);
         break;
       case kEntryRegistryKey64:
-        DeleteRegistryKeyAt(path, KEY_WOW64_64KEY);
+        DeleteRecordedKey(path, true);
         break;
       default: {
         ShowCurrentItem(run, path);

@@ -36,12 +36,11 @@ TEST(RegistryRoots, FramedShortNames) {
       {u"", false, RegistryRoot::LocalMachine, u""},
   };
   for (const Case& c : cases) {
-    RegistryRoot root = RegistryRoot::DynData;
-    Streng key = u"untouched";
-    ASSERT_EQ(uninstall::SplitRegistryRoot(c.path, &root, &key), c.ok) << vk::StrengToUtf8(c.path);
+    const setup::RegistryPath parsed = setup::ParseRegistryPath(c.path);
+    ASSERT_EQ(parsed.root != RegistryRoot::None, c.ok) << vk::StrengToUtf8(c.path);
     if (!c.ok) continue;
-    EXPECT_EQ(root, c.root) << vk::StrengToUtf8(c.path);
-    EXPECT_EQ(key, c.key) << vk::StrengToUtf8(c.path);
+    EXPECT_EQ(parsed.root, c.root) << vk::StrengToUtf8(c.path);
+    EXPECT_EQ(parsed.key, c.key) << vk::StrengToUtf8(c.path);
   }
 }
 

@@ -8,18 +8,6 @@ namespace uninstall {
 
 namespace {
 
-struct RootName {
-  std::u16string_view framed;
-  RegistryRoot root;
-};
-
-constexpr RootName kRoots[] = {
-    {u"\\HKLM\\", RegistryRoot::LocalMachine},  {u"\\HKCU\\", RegistryRoot::CurrentUser},
-    {u"\\HKCR\\", RegistryRoot::ClassesRoot},   {u"\\HKU\\", RegistryRoot::Users},
-    {u"\\HKCC\\", RegistryRoot::CurrentConfig}, {u"\\HKDD\\", RegistryRoot::DynData},
-    {u"\\HKAU\\", RegistryRoot::AllUsers},
-};
-
 // The registry text has at most this many lines that the uninstaller looks at.
 constexpr size_t kMaxLines = 100000;
 constexpr size_t kParentLevels = 20;
@@ -40,22 +28,6 @@ std::vector<vk::Streng> Components(std::u16string_view path) {
 }
 
 }  // namespace
-
-bool SplitRegistryRoot(std::u16string_view path, RegistryRoot* root, vk::Streng* keyPath) {
-  for (const RootName& r : kRoots) {
-    if (vk::StartsWithNoCase(path, r.framed)) {
-      *root = r.root;
-      *keyPath = vk::Streng(path.substr(r.framed.size()));
-      return true;
-    }
-    if (vk::EqualsNoCase(path, r.framed.substr(0, r.framed.size() - 1))) {
-      *root = r.root;
-      keyPath->clear();
-      return true;
-    }
-  }
-  return false;
-}
 
 std::vector<RegistryRemoval> ParseRegistryRemovals(std::u16string_view text) {
   std::vector<RegistryRemoval> values, keys;

@@ -1,21 +1,15 @@
 #pragma once
-// What the uninstaller reads of registry paths: the root table of registry paths, the
-// "[Registry2]" lines that stand for something to remove, the list of user hives and the keys
-// of the product's own registry path.
+// What the uninstaller reads of registry paths: the "[Registry2]" lines that stand for something
+// to remove, the list of user hives and the keys of the product's own registry path.
 #include <string_view>
 #include <vector>
 
 #include "lib/strings.h"
+#include "setup/core/registry_path.h"
 
 namespace uninstall {
 
-enum class RegistryRoot { LocalMachine, CurrentUser, ClassesRoot, Users, CurrentConfig, DynData, AllUsers };
-
-// A registry path split at its root: "\HKLM\Software\X" gives LocalMachine and "Software\X".
-// The root is the framed short name ("\HKLM\", "\HKCU\", "\HKCR\", "\HKU\", "\HKCC\", "\HKDD\",
-// "\HKAU\") in any letter case; the framed name without its last backslash is the root itself
-// (an empty key path). False for a path that starts otherwise.
-bool SplitRegistryRoot(std::u16string_view path, RegistryRoot* root, vk::Streng* keyPath);
+using setup::RegistryRoot;
 
 // One removal of "[Registry2]".
 struct RegistryRemoval {
