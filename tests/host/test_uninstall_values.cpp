@@ -190,7 +190,9 @@ TEST(UninstallValues, SettingsThatWriteLeaveOutOrDeleteValues) {
       }
       ASSERT_NE(nullptr, op);
       EXPECT_EQ(e.kind, op->kind);
-      if (e.kind != RegValueKind::Delete) EXPECT_EQ(e.number, op->number);
+      if (e.kind != RegValueKind::Delete) {
+        EXPECT_EQ(e.number, op->number);
+      }
     }
   }
 }
