@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "lib/strings.h"
@@ -34,7 +35,7 @@ inline void RemoveTree(const Streng& dir) {
   RemoveDirectoryW(vk::W(dir));
 }
 
-// A folder of the given name in the temporary folder, removed with its content at the end. A
+// A folder of the given name (and the process id) in the temporary folder, removed with its content at the end. A
 // folder left by an earlier run is used as it is, but created() tells it apart.
 class TempFolder {
 public:
@@ -45,7 +46,8 @@ public:
       error_ = n ? DWORD(ERROR_BUFFER_OVERFLOW) : GetLastError();
       return;
     }
-    path_ = vk::FromW(temp) + name;  // the temporary folder ends in a backslash
+    // With the process id: tests of one fixture run at once in separate processes.
+    path_ = vk::FromW(temp) + name + u"_" + vk::AsciiToStreng(std::to_string(GetCurrentProcessId()));
     created_ = CreateDirectoryW(vk::W(path_), nullptr) != FALSE;
     if (!created_) error_ = GetLastError();
   }
