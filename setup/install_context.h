@@ -46,8 +46,14 @@ struct InstallContext : CommandLine {
   vk::Streng uninstallDir;  // the installation folder joined with UninstallSubdir
   vk::Streng startMenuFolder;
   bool portable = false;    // the installation folder is on a removable drive
-  bool previousInstallExists = false;
+  // The previous installation as its uninstall entry tells it.
+  bool previousInstallExists = false;  // its recorded folder exists
+  vk::Streng previousFolder;
   vk::Streng previousVersion;
+  vk::String previousSharedFiles;
+  vk::Streng previousStartMenu;
+  enum class RunKind { Fresh, Upgrade, Downgrade, Reinstall };
+  RunKind runKind = RunKind::Fresh;
   bool rebootRequested = false;
   uint64_t archiveItemsSize = 0;  // all items' data, for the uninstall entry's EstimatedSize
   // What the user ticked on the finish page.
