@@ -7,6 +7,7 @@
 #include "lib/strings.h"
 #include "setup/core/command_line.h"
 #include "setup/core/container.h"
+#include "setup/core/previous_install.h"
 #include "setup/core/settings.h"
 
 namespace setup {
@@ -52,8 +53,8 @@ struct InstallContext : CommandLine {
   vk::Streng previousVersion;
   vk::String previousSharedFiles;
   vk::Streng previousStartMenu;
-  enum class RunKind { Fresh, Upgrade, Downgrade, Reinstall };
-  RunKind runKind = RunKind::Fresh;
+  using RunKind = setup::RunKind;
+  RunKind runKind = RunKind::Fresh;  // Fresh without a previous installation
   bool rebootRequested = false;
   uint64_t archiveItemsSize = 0;  // all items' data, for the uninstall entry's EstimatedSize
   // What the user ticked on the finish page.

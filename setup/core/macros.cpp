@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "lib/narrow_path.h"
-#include "setup/core/container.h"
+#include "setup/core/version_compare.h"
 
 namespace setup {
 
@@ -337,7 +337,7 @@ Streng DriveOfPath(std::u16string_view path) {
 
 int ExistingCode(std::u16string_view oldVersion, std::u16string_view version) {
   if (oldVersion.empty()) return 0;
-  const int order = CompareVersions(vk::StrengToUtf8(oldVersion), vk::StrengToUtf8(version));
+  const int order = CompareProductVersion(oldVersion, version);
   return order == 0 ? 1 : order < 0 ? 2 : 3;
 }
 

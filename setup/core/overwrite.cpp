@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lib/format.h"
+#include "setup/core/version_compare.h"
 
 namespace setup {
 
@@ -32,39 +33,6 @@ constexpr KindInfo kKinds[] = {
 
 enum Mode : uint32_t { kByKind = 0, kNever = 4, kOnlyIfExists = 8, kOnlyIfMissing = 12, kUnlessNewer = 16, kNever2 = 20 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-struct ParsedVersion {
-  std::vector<std::string_view> numbers;  // digit runs without leading zeros
-  char suffix = 0;
-};
-
-ParsedVersion ParseVersion(std::string_view text) {
-  ParsedVersion v;
-  if (!text.empty() && text[0] == '.') v.numbers.push_back({});
-  size_t i = 0;
-  while (i < text.size()) {
-    if (IsLetter(text[i])) v.suffix = text[i];
-    if (!IsDigit(text[i])) {
-      ++i;
-      continue;
-    }
-    size_t start = i;
-    while (i < text.size() && IsDigit(text[i])) ++i;
-    while (start + 1 < i && text[start] == '0') ++start;
-    std::string_view run = text.substr(start, i - start);
-    v.numbers.push_back(run == "0" ? std::string_view() : run);
-  }
-  return v;
-}
-
-int CompareNumber(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  const int c = a.compare(b);
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
 vk::Streng Line(const vk::Streng& target, std::u16string_view text) { return target + vk::Streng(text); }
 
 }  // namespace
@@ -88,16 +56,6 @@ std::optional<FileDate> FileDate::FromEntry(const int32_t time[6]) {
 
 vk::String FormatFileDate(const FileDate& d) {
   return vk::Format("%d/%02d/%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
-}
-
-int CompareProductVersion(std::string_view a, std::string_view b) {
-  const ParsedVersion va = ParseVersion(a), vb = ParseVersion(b);
-  const size_t shared = std::min(va.numbers.size(), vb.numbers.size());
-  for (size_t i = 0; i < shared; ++i)
-    if (int c = CompareNumber(va.numbers[i], vb.numbers[i])) return c;
-  if (va.numbers.size() != vb.numbers.size()) return va.numbers.size() < vb.numbers.size() ? -1 : 1;
-  const unsigned char sa = static_cast<unsigned char>(va.suffix), sb = static_cast<unsigned char>(vb.suffix);
-  return sa < sb ? -1 : sa > sb ? 1 : 0;
 }
 
 NeededFacts FactsNeeded(int32_t kind, uint32_t flags, bool exists, bool entryVersionGiven) {

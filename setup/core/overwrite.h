@@ -74,11 +74,6 @@ struct FileDate {
 // "%d/%02d/%02d %02d:%02d:%02d"
 vk::String FormatFileDate(const FileDate& date);
 
-// The product version comparison: <0, 0, >0 as a is older than, equal to or newer than b.
-// Runs of digits are the numbers (any length, no overflow); a "." first counts as a 0; the last
-// letter is the suffix, none being lowest; a longer list with equal shared numbers is newer.
-int CompareProductVersion(std::string_view a, std::string_view b);
-
 struct ReplacementFacts {
   vk::Streng target;
   int32_t kind = 0;

@@ -192,7 +192,8 @@ TEST(Macros, ExistingComparesWithThePreviousVersion) {
       {u"", u"1.0", 0},
       {u"", u"", 0},  // a first installation, even where a comparison could not be made
       {u"1.0", u"1.0", 1},
-      {u"1.0", u"1.0.0", 1},
+      {u"1.0", u"1.0.0", 2},  // more parts is newer
+      {u"2.0b", u"2.0a", 3},
       {u"1.9", u"1.10", 2},
       {u"2.0", u"1.10", 3},
   };
