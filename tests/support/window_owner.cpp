@@ -8,6 +8,7 @@
 // running); 2: bad use;
 // 3: the class cannot be registered; 4: the window cannot be made.
 #include <windows.h>
+#include <stdlib.h>
 
 namespace {
 
