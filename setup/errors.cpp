@@ -50,6 +50,13 @@ void showError(const vk::Streng& message) {
   ErrorBox(message);
 }
 
+void cancelInstallation() {
+  QueueNotification(vk::AnsiToStreng(Context().settings.CancelAddress), false);
+  if (!Context().automaticMode && WindowsAllowed())
+    MessageBoxW(nullptr, vk::W(text(98)), vk::W(text(111)), MB_OK | MB_ICONWARNING);
+  exitInstaller(1);
+}
+
 void corruptInstaller(int code, bool withSystemError) {
   DWORD systemError = withSystemError ? GetLastError() : 0;
   vk::Streng message =

@@ -20,6 +20,10 @@ void showError(const vk::Streng& text);
 // fatal error (exit code -1). withSystemError appends the last system error when there is one.
 [[noreturn]] void corruptInstaller(int code, bool withSystemError);
 
+// The cancel routine: the cancel notification, a notice outside automatic mode, exit code 1. A
+// page the user declines ends in it.
+[[noreturn]] void cancelInstallation();
+
 // The caption of error boxes: text(21), or "Error".
 vk::Streng ErrorCaption();
 

@@ -46,6 +46,7 @@ struct InstallContext : CommandLine {
   vk::Streng sharedDir;
   vk::Streng uninstallDir;  // the installation folder joined with UninstallSubdir
   vk::Streng startMenuFolder;
+  vk::Streng masterFolder;  // the master product's folder, for a "<master>" default folder
   bool portable = false;    // the installation folder is on a removable drive
   // The previous installation as its uninstall entry tells it.
   bool previousInstallExists = false;  // its recorded folder exists

@@ -18,6 +18,7 @@
 #include "setup/install_log.h"
 #include "setup/notifications.h"
 #include "setup/os_facts.h"
+#include "setup/previous_installation.h"
 #include "setup/progress.h"
 #include "setup/reboot.h"
 #include "setup/settings_reader.h"
@@ -38,15 +39,6 @@ namespace {
 InstallContext& C() { return Context(); }
 const InstallSettings& S() { return Context().settings; }
 bool Flag(int bit) { return Context().hasProductFlag(bit); }
-
-// Cancel: the cancel notification, a notice outside automatic mode, exit code 1. The wizard
-// pages end in it when the user declines.
-[[noreturn, maybe_unused]] void Cancel() {
-  QueueNotification(vk::AnsiToStreng(S().CancelAddress), false);
-  if (!C().automaticMode && WindowsAllowed())
-    MessageBoxW(nullptr, vk::W(text(98)), vk::W(text(111)), MB_OK | MB_ICONWARNING);
-  exitInstaller(1);
-}
 
 // Refuse: the error box (rules of showError), exit code 1.
 [[noreturn]] void Refuse(const vk::Streng& message) {
@@ -107,8 +99,7 @@ void ShowGreetingPage() {}
 void AskPassword() {}
 void ShowLicensePages() {}
 void ShowReadmePages() {}
-void CloseRunningProgramsBeforeInstalling() { CloseProgramsBeforeInstalling(Cancel); }
-void CheckPreviousInstallation() {}
+void CloseRunningProgramsBeforeInstalling() { CloseProgramsBeforeInstalling(cancelInstallation); }
 void OpenProgressWindow() {}
 
 HANDLE g_workFile = INVALID_HANDLE_VALUE;
@@ -130,10 +121,14 @@ void StartInstallLog() {
 }
 
 void GrantFolderRights() {}
-void ComputeEstimatedSize(const Container& container) {
+uint64_t ArchiveItemsSize(const Container& container) {
   uint64_t total = 0;
   for (int32_t size : container.header.itemSizes) total += uint64_t(size > 0 ? size : 0);
-  C().archiveItemsSize = total;
+  return total;
+}
+
+void ComputeEstimatedSize(const Container& container) {
+  C().archiveItemsSize = ArchiveItemsSize(container);
   if (C().portable && Flag(56)) C().settings.ProductFlags &= ~(uint64_t(1) << 2);
 }
 void RunPreInstallationBatches() {
@@ -200,9 +195,14 @@ void SaveUninstallData() {
 void RunPostInstallationBatch() {}
 
 void NotifyRunKind() {
-  // Which address by run kind is decided with the previous-installation checks; a fresh
-  // installation until they exist.
-  QueueNotification(vk::AnsiToStreng(S().FreshInstallAddress), false);
+  const vk::String* address = &S().FreshInstallAddress;
+  switch (C().runKind) {
+    case RunKind::Upgrade: address = &S().UpgradeAddress; break;
+    case RunKind::Downgrade: address = &S().DowngradeAddress; break;
+    case RunKind::Reinstall: address = &S().ReinstallAddress; break;
+    case RunKind::Fresh: break;
+  }
+  QueueNotification(vk::AnsiToStreng(*address), false);
 }
 
 void CommitRestorePoint() {}
@@ -257,23 +257,23 @@ void RunInstallation(Container& container) {
   CheckBitness();
   CheckMinimumVersion();
   CheckExcludedSystems();
-  // The master product is checked here with the previous-installation rules.
+  CheckMasterProduct();
   CheckSingleInstance();
-  CheckPreviousInstallation();
+  LookUpPreviousInstallation();
   PlayGreetingSound();
   ShowGreetingPage();
   AskPassword();
   ShowLicensePages();
   ShowReadmePages();
   CloseRunningProgramsBeforeInstalling();
-  ChooseInstallFolder();
+  ChooseInstallFolder(ArchiveItemsSize(container));
   OpenProgressWindow();
   QueueNotification(vk::AnsiToStreng(S().InstallStartAddress), false);
   CreateWorkFile();
   StartRestorePoint();
   StartInstallLog();
   GrantFolderRights();
-  CreateDataFolders();
+  PrepareFolders();
   UpdateLogContext();
   ComputeEstimatedSize(container);
   RunPreInstallationBatches();
