@@ -343,6 +343,9 @@ vk::Streng UninstallerPath() {
 }
 
 void CopyUninstallerFiles() {
+  // An earlier version's uninstaller that started this run removes its empty folders a few
+  // seconds after it has ended, which may be after this run made them: make sure they are there.
+  if (!C().uninstallDir.empty()) CreateFolderTree(C().uninstallDir);
   SaveBackgroundBitmap();
   CopyPageTexts({kFlagCopyReadmes, &S().ReadmeTexts, u"readme", u"Failed to save readme to: %s\r\n%s\r\n",
                  u"README >>> %s\r\n"});
