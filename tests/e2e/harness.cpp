@@ -13,14 +13,16 @@
 
 namespace e2e {
 
-namespace {
-
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
 }
+
+std::filesystem::path DriveC() { return std::filesystem::path(WineRun()).parent_path() / "wineprefix" / "drive_c"; }
+
+namespace {
 
 std::string TempFile() {
   char name[] = "/tmp/brimstead-e2e-XXXXXX";
@@ -139,6 +141,11 @@ Output RunWindowsProgram(const std::string& program, const std::vector<std::stri
   unlink(outFile.c_str());
   unlink(errFile.c_str());
   return result;
+}
+
+Output Reg(std::vector<std::string> args) {
+  args.push_back("/reg:64");
+  return RunWindowsProgram("reg", args, false);
 }
 
 Launched::Launched(std::string commandLine, bool withDisplay, int timeoutMs)

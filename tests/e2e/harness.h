@@ -4,6 +4,7 @@
 //
 // Exit codes: a Windows program's own exit code, as launch prints it (signed: -1 is -1). The
 // Linux side of wine sees it cut to 8 bits (-1 arrives as 255); that value is in linuxStatus.
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ std::string TestEngine();  // Linux path of the engine under test
 std::string SupportDir();  // where launch.exe and uidriver.exe are
 std::string WindowsPath(std::string_view linuxPath);  // "Z:\..." for an absolute path
 std::string Builder();     // Linux path of the brimstead builder
+
+// The prefix's drive C, and a whole file's bytes (empty when it cannot be read).
+std::filesystem::path DriveC();
+std::string ReadFile(const std::filesystem::path& path);
 
 // The engine's literal command line: its quoted Windows path, then args as they stand.
 std::string EngineCommandLine(std::string_view args);
@@ -59,6 +64,10 @@ private:
   int linuxStatus_ = -1;
   std::optional<int> exitCode_;
 };
+
+// reg.exe over the 64-bit registry view, where the engine keeps the list of installed programs: on
+// 64-bit Windows a 32-bit reg.exe would otherwise see the 32-bit view.
+Output Reg(std::vector<std::string> args);
 
 struct Control {
   std::string cls;

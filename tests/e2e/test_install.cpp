@@ -24,6 +24,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::DriveC;
+using e2e::ReadFile;
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
 constexpr char kSeparator[] = "\r\n\r\n**********************************************\r\n";
@@ -31,13 +33,6 @@ constexpr char kSeparator[] = "\r\n\r\n*****************************************
 constexpr char kFixedTime[] = "2021-03-04T05:06:07Z";
 constexpr char kFixedLogTime[] = "2021/03/04 05:06:07";
 constexpr char kSessionManager[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -49,8 +44,6 @@ size_t Count(const std::string& text, const std::string& part) {
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
   return n;
 }
-
-fs::path DriveC() { return fs::path(e2e::WineRun()).parent_path() / "wineprefix" / "drive_c"; }
 
 // "C:\a\b" as the Linux path of the prefix's drive C.
 fs::path OnDriveC(const std::string& windowsPath) {
@@ -185,11 +178,11 @@ RunResult InstallSilently(const Project& project, const fs::path& exe, const Ins
 }
 
 std::string RegQuery(const std::string& key, const std::string& value) {
-  return e2e::RunWindowsProgram("reg", {"query", key, "/v", value}, false).out;
+  return e2e::Reg({"query", key, "/v", value}).out;
 }
 
 void RegDelete(const std::string& key, const std::string& value) {
-  e2e::RunWindowsProgram("reg", {"delete", key, "/v", value, "/f"}, false);
+  e2e::Reg({"delete", key, "/v", value, "/f"});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -319,7 +312,6 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
     EXPECT_EQ(1u, Count(block, line)) << line << "\n--- block:\n" << block;
   EXPECT_TRUE(block.ends_with("\r\nInstallation Complete\r\n")) << block;
 }
-
 
 // Holds a file open without sharing (the holdfile tool) until it ends by itself.
 class HeldFile {

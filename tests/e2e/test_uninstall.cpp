@@ -18,22 +18,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::DriveC;
+using e2e::ReadFile;
 
 constexpr char kUninstallRoot[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-fs::path Prefix() { return fs::path(e2e::WineRun()).parent_path() / "wineprefix"; }
-fs::path DriveC() { return Prefix() / "drive_c"; }
-
 // A value of the entry as "reg query" prints it; nullopt when the value (or the key) is missing.
 std::optional<std::string> EntryValue(const std::string& product, const std::string& value) {
-  const e2e::Output out = e2e::RunWindowsProgram("reg", {"query", kUninstallRoot + product, "/v", value}, false);
+  const e2e::Output out = e2e::Reg({"query", kUninstallRoot + product, "/v", value});
   std::smatch m;
   const std::regex line("\\s+" + value + "\\s+REG_\\w+\\s+([^\\r\\n]*)");
   if (!std::regex_search(out.out, m, line)) return std::nullopt;
@@ -41,7 +33,7 @@ std::optional<std::string> EntryValue(const std::string& product, const std::str
 }
 
 bool EntryExists(const std::string& product) {
-  return e2e::RunWindowsProgram("reg", {"query", kUninstallRoot + product}, false).linuxStatus == 0;
+  return e2e::Reg({"query", kUninstallRoot + product}).linuxStatus == 0;
 }
 
 // Every file and folder below drive C, except the temporary folders that Wine and the runs use.
@@ -64,7 +56,7 @@ std::string SoftwareRegistry() {
   std::string all;
   for (const char* root : {"HKLM\\Software", "HKCU\\Software"}) {
     const fs::path file = fs::temp_directory_path() / "brimstead-e2e-export.reg";
-    e2e::RunWindowsProgram("reg", {"export", root, e2e::WindowsPath(file.string()), "/y"}, false);
+    e2e::Reg({"export", root, e2e::WindowsPath(file.string()), "/y"});
     all += ReadFile(file);
     fs::remove(file);
   }
@@ -91,7 +83,7 @@ protected:
     fs::remove_all(Target());
   }
   void TearDown() override {
-    e2e::RunWindowsProgram("reg", {"delete", kUninstallRoot + name_, "/f"}, false);
+    e2e::Reg({"delete", kUninstallRoot + name_, "/f"});
     fs::remove_all(Target());
     fs::remove_all(dir_);
   }

@@ -11,15 +11,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path DriveC() { return fs::path(e2e::WineRun()).parent_path() / "wineprefix" / "drive_c"; }
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using e2e::DriveC;
+using e2e::ReadFile;
 
 TEST(UninstallData, AnInstallationWithAnUninstallerRecordsWhatItCreated) {
   char dirName[] = "/tmp/brimstead-udat-XXXXXX";

@@ -19,18 +19,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::DriveC;
+using e2e::ReadFile;
 
 constexpr char kUninstallKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char kSessionManager[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-
-fs::path DriveC() { return fs::path(e2e::WineRun()).parent_path() / "wineprefix" / "drive_c"; }
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 void WriteFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
@@ -65,7 +58,7 @@ std::vector<std::string> SectionNames(const std::string& pe) {
   return names;
 }
 
-std::string Reg(const std::vector<std::string>& args) { return e2e::RunWindowsProgram("reg", args, false).out; }
+std::string Reg(const std::vector<std::string>& args) { return e2e::Reg(args).out; }
 std::string RegQuery(const std::string& key, const std::string& value) { return Reg({"query", key, "/v", value}); }
 
 // "    Name    REG_TYPE    data" of one value, or empty when the value is not there.

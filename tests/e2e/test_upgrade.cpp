@@ -17,25 +17,18 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::DriveC;
+using e2e::ReadFile;
 
 constexpr char kUninstallRoot[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::string Trimmed(std::string s) {
   while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
   return s;
 }
 
-fs::path DriveC() { return fs::path(e2e::WineRun()).parent_path() / "wineprefix" / "drive_c"; }
-
 std::optional<std::string> EntryValue(const std::string& product, const std::string& value) {
-  const e2e::Output out = e2e::RunWindowsProgram("reg", {"query", kUninstallRoot + product, "/v", value}, false);
+  const e2e::Output out = e2e::Reg({"query", kUninstallRoot + product, "/v", value});
   std::smatch m;
   const std::regex line("\\s+" + value + "\\s+REG_\\w+\\s+([^\\r\\n]*)");
   if (!std::regex_search(out.out, m, line)) return std::nullopt;
@@ -66,7 +59,7 @@ protected:
     fs::remove_all(dir_);
   }
   void Clean() {
-    e2e::RunWindowsProgram("reg", {"delete", kUninstallRoot + name_, "/f"}, false);
+    e2e::Reg({"delete", kUninstallRoot + name_, "/f"});
     fs::remove_all(Target());
   }
 
@@ -193,9 +186,8 @@ TEST_F(UpgradeTest, MustUninstallHandsTheRunToTheOldUninstaller) {
   // A stand-in uninstaller that writes the command it was given.
   const fs::path record = DriveC() / "e2e-upgrade-command.txt";
   fs::remove(record);
-  e2e::RunWindowsProgram("reg", {"add", kUninstallRoot + name_, "/v", "QuietUninstallString", "/t", "REG_SZ", "/d",
-                                 "C:\\windows\\system32\\cmd.exe /c >C:\\e2e-upgrade-command.txt echo", "/f"},
-                         false);
+  e2e::Reg({"add", kUninstallRoot + name_, "/v", "QuietUninstallString", "/t", "REG_SZ", "/d",
+            "C:\\windows\\system32\\cmd.exe /c >C:\\e2e-upgrade-command.txt echo", "/f"});
   const fs::path v2 = Build("v2", "2.0", "must_uninstall_first = true");
   e2e::Launched run(e2e::ProgramCommandLine(v2.string(), "/a /d:\"C:\\Other\""), true, 60000);
   // Asked even in automatic mode.
