@@ -9,6 +9,8 @@
 // 3: the class cannot be registered; 4: the window cannot be made.
 #include <windows.h>
 
+#include <stdlib.h>  // _wtoi
+
 namespace {
 
 bool g_closed = false;
