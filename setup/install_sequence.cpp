@@ -9,7 +9,6 @@
 #include "lib/win32/system_error.h"
 #include "setup/batch_runner.h"
 #include "setup/close_programs.h"
-#include "setup/core/batch_text.h"
 #include "setup/core/system_checks.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
@@ -142,9 +141,8 @@ void ComputeEstimatedSize(const Container& container) {
 void RunPreInstallationBatches() {
   const auto flag2 = [](int bit) { return ((C().ProductFlags2 >> bit) & 1) != 0; };
   const auto title = [&](int bit, const char16_t* name) { return flag2(bit) ? vk::Streng(name) : vk::Streng(); };
-  // The command line's lines come in the ANSI code page, the scripts in Windows-1252.
-  const vk::String appended = vk::StrengToCp1252(vk::AnsiToStreng(C().batchAppend1));
-  RunBatch(BatchWithAppendedLines(S().PreInstallBatch, appended), Flag(23), title(6, u"Pre-Installation Batch"));
+  // The command line's /b1: lines are already behind the script (settings reader).
+  RunBatch(S().PreInstallBatch, Flag(23), title(6, u"Pre-Installation Batch"));
   if (C().runKind == InstallContext::RunKind::Upgrade) RunBatch(S().UpgradeBatch, Flag(60), title(8, u"Upgrade Batch"));
   if (C().previousInstallExists && (C().runKind == InstallContext::RunKind::Reinstall || !flag2(0)))
     RunBatch(S().ReinstallBatch, Flag(61), title(9, u"Reinstall Batch"));
@@ -209,10 +207,8 @@ void SaveUninstallData() {
   if (!uninstall::WriteUninstallDataFile(path, data)) AddFailureLine(path);
 }
 void RunPostInstallationBatch() {
-  const vk::String appended = vk::StrengToCp1252(vk::AnsiToStreng(C().batchAppend2));
   const bool titled = (C().ProductFlags2 >> 7) & 1;
-  RunBatch(BatchWithAppendedLines(S().PostInstallBatch, appended), Flag(24),
-           titled ? vk::Streng(u"Post-Installation Batch") : vk::Streng());
+  RunBatch(S().PostInstallBatch, Flag(24), titled ? vk::Streng(u"Post-Installation Batch") : vk::Streng());
 }
 
 void NotifyRunKind() {
@@ -230,8 +226,7 @@ void NoteLaunchOnExit() {
 }
 
 void RunInstallationExitBatch() {
-  const vk::String appended = vk::StrengToCp1252(vk::AnsiToStreng(C().batchAppend3));
-  RunBatch(BatchWithAppendedLines(S().InstallExitBatch, appended), Flag(25));
+  RunBatch(S().InstallExitBatch, Flag(25));
 }
 
 void RemoveEmptyFolders() {

@@ -71,13 +71,6 @@ std::u16string_view TrimBlanks(std::u16string_view s) {
 
 }  // namespace
 
-vk::String BatchWithAppendedLines(const vk::String& script, const vk::String& lines) {
-  if (lines.empty()) return script;
-  if (script.empty()) return lines;
-  const char last = script.back();
-  return last == '\r' || last == '\n' ? script + lines : script + "\r\n" + lines;
-}
-
 Streng BatchVariableLines(const MacroValues& values) {
   Streng out;
   for (const BatchVariable& v : kBatchVariables) {

@@ -16,10 +16,6 @@ struct BatchVariable {
 inline constexpr size_t kBatchVariableCount = 52;
 extern const BatchVariable kBatchVariables[kBatchVariableCount];
 
-// A script with lines of the command line behind it; a line break is put between them when the
-// script does not end in one. Either may be empty.
-vk::String BatchWithAppendedLines(const vk::String& script, const vk::String& lines);
-
 // The SET lines, each ending in CR LF. A "%" of a value is doubled, so that the interpreter
 // reads it as itself.
 vk::Streng BatchVariableLines(const MacroValues& values);

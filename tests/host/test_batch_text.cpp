@@ -220,19 +220,6 @@ TEST(BatchText, LineBreaksBecomeCrLf) {
   for (const Case& c : cases) EXPECT_EQ(Show(setup::NormalisedLineBreaks(c.in)), Show(c.out)) << Show(c.in);
 }
 
-TEST(BatchText, CommandLineLinesAppended) {
-  struct Case {
-    const char* script;
-    const char* lines;
-    const char* out;
-  } cases[] = {
-      {"", "", ""},           {"a", "", "a"},           {"", "echo one\r\necho two", "echo one\r\necho two"},
-      {"a", "b", "a\r\nb"},   {"a\r\n", "b", "a\r\nb"}, {"a\n", "b", "a\nb"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(setup::BatchWithAppendedLines(c.script, c.lines), c.out) << c.script << "|" << c.lines;
-}
-
 TEST(BatchText, InterpreterArgumentQuotesOnlyWhenNeeded) {
   struct Case {
     const char16_t *batch, *capture, *out;
