@@ -4,6 +4,7 @@
 
 #include "setup/install_context.h"
 #include "setup/install_log.h"
+#include "setup/launch_process.h"
 
 namespace setup {
 
@@ -32,15 +33,7 @@ bool AskYesNo(const vk::Streng& message, const vk::Streng& caption) {
 }
 
 bool StartProgram(vk::Streng command, const vk::Streng& folder) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.empty() ? nullptr : vk::W(folder), &si, &pi))
-    return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return true;
+  return LaunchProcess(command, LaunchOption::ProgramFolder, folder) != kLaunchFailed;
 }
 
 ReplacementContext& EngineReplacementContext() {

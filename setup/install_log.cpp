@@ -7,8 +7,10 @@
 
 #include "lib/datetime.h"
 #include "lib/narrow_path.h"
+#include "lib/win32/fileops.h"
 #include "lib/win32/handle.h"
 #include "lib/win32/system_error.h"
+#include "setup/launch_process.h"
 #include "setup/notifications.h"
 #include "setup/os_facts.h"
 
@@ -264,16 +266,8 @@ void ShowInstallLog() {
       ShellExecuteW(nullptr, nullptr, vk::W(path), nullptr, nullptr, SW_SHOWNORMAL));
   if (opened > 32) return;
 
-  vk::Streng command = u"notepad.exe \"" + path + u"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  // CreateProcessW may write into the command line.
-  if (CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE,
-                     0, nullptr, nullptr, &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  // By its full path: the search for a bare "notepad.exe" looks in the installer's folder first.
+  LaunchProcess(u"\"" + vk::JoinPath(vk::WindowsFolder(), u"notepad.exe") + u"\" \"" + path + u"\"", 0);
 }
 
 }  // namespace setup

@@ -7,6 +7,7 @@
 #include "lib/narrow_path.h"
 #include "lib/win32/fileops.h"
 #include "lib/win32/system_error.h"
+#include "setup/batch_runner.h"
 #include "setup/close_programs.h"
 #include "setup/core/system_checks.h"
 #include "setup/engine_macros.h"
@@ -16,6 +17,7 @@
 #include "setup/install_context.h"
 #include "setup/install_folders.h"
 #include "setup/install_log.h"
+#include "setup/launch_process.h"
 #include "setup/notifications.h"
 #include "setup/os_facts.h"
 #include "setup/previous_installation.h"
@@ -132,6 +134,13 @@ void ComputeEstimatedSize(const Container& container) {
   if (C().portable && Flag(56)) C().settings.ProductFlags &= ~(uint64_t(1) << 2);
 }
 void RunPreInstallationBatches() {
+  const auto flag2 = [](int bit) { return ((C().ProductFlags2 >> bit) & 1) != 0; };
+  const auto title = [&](int bit, const char16_t* name) { return flag2(bit) ? vk::Streng(name) : vk::Streng(); };
+  // The command line's /b1: lines are already behind the script (settings reader).
+  RunBatch(S().PreInstallBatch, Flag(23), title(6, u"Pre-Installation Batch"));
+  if (C().runKind == InstallContext::RunKind::Upgrade) RunBatch(S().UpgradeBatch, Flag(60), title(8, u"Upgrade Batch"));
+  if (C().previousInstallExists && (C().runKind == InstallContext::RunKind::Reinstall || !flag2(0)))
+    RunBatch(S().ReinstallBatch, Flag(61), title(9, u"Reinstall Batch"));
   SetStatus(8);
   SetProgress(2);
 }
@@ -192,7 +201,10 @@ void SaveUninstallData() {
   const vk::Streng path = vk::JoinPath(C().uninstallDir, uninstall::kUninstallDataFileName);
   if (!uninstall::WriteUninstallDataFile(path, data)) AddFailureLine(path);
 }
-void RunPostInstallationBatch() {}
+void RunPostInstallationBatch() {
+  const bool titled = (C().ProductFlags2 >> 7) & 1;
+  RunBatch(S().PostInstallBatch, Flag(24), titled ? vk::Streng(u"Post-Installation Batch") : vk::Streng());
+}
 
 void NotifyRunKind() {
   const vk::String* address = &S().FreshInstallAddress;
@@ -213,7 +225,9 @@ void NoteLaunchOnExit() {
   if (!C().runAfterProgram.empty()) LogPrintW(u"Launch on exit: %s\r\n", C().runAfterProgram);
 }
 
-void RunInstallationExitBatch() {}
+void RunInstallationExitBatch() {
+  RunBatch(S().InstallExitBatch, Flag(25));
+}
 
 void RemoveEmptyFolders() {
   // A folder left empty by the run goes.
@@ -235,14 +249,16 @@ void OpenDocument(const vk::Streng& stored) {
 
 void LaunchAfterInstallation() {
   SetCurrentDirectoryW(vk::W(C().installDir));
-  if (C().FailureSummary.empty() && !C().runAfterProgram.empty() && !StartProgram(C().runAfterProgram, C().installDir))
+  if (C().FailureSummary.empty() && !C().runAfterProgram.empty() &&
+      LaunchProcess(C().runAfterProgram, LaunchOption::ProgramFolder) == kLaunchFailed)
     showError(u"Failed to launch command: " + C().runAfterProgram + u"\r\n" + vk::LastSystemErrorText());
   // The choices made on the finish page, in their order.
   const InstallContext::FinishChoices& chosen = C().finishChoices;
   if (chosen.openDocument) OpenDocument(S().DocumentPath);
   if (chosen.launchApplication && !S().ApplicationCommand.empty()) {
     const vk::Streng command = ExpandMacros(S().ApplicationCommand);
-    if (!StartProgram(command, C().installDir)) showError(u"Failed to launch app: " + command + u"\r\n" + vk::LastSystemErrorText());
+    if (LaunchProcess(command, 0, C().installDir) == kLaunchFailed)
+      showError(u"Failed to launch app: " + command + u"\r\n" + vk::LastSystemErrorText());
   }
   if (chosen.showLog) ShowInstallLog();
   if (chosen.openSecondDocument) OpenDocument(S().SecondDocumentPath);

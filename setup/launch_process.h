@@ -4,23 +4,11 @@
 #include <cstdint>
 
 #include "lib/strings.h"
+#include "setup/core/launch_options.h"
 
 namespace setup {
 
-// Option bits of LaunchProcess.
-namespace LaunchOption {
-constexpr uint32_t Wait = 0x1;            // wait for the end and return the exit code
-constexpr uint32_t NewConsole = 0x2;
-constexpr uint32_t IdlePriority = 0x4;
-constexpr uint32_t HighPriority = 0x8;    // wins over IdlePriority
-constexpr uint32_t Hidden = 0x10;
-constexpr uint32_t Maximized = 0x20;      // wins over Hidden and Minimized
-constexpr uint32_t Minimized = 0x40;      // wins over Hidden
-constexpr uint32_t ErrorBox = 0x80;       // a failure to start is shown in a box
-constexpr uint32_t PumpMessages = 0x100;  // the caller's windows stay responsive while it waits
-constexpr uint32_t InheritHandles = 0x200;
-constexpr uint32_t ProgramFolder = 0x800; // no working folder given: the program's own folder
-}  // namespace LaunchOption
+// The option bits (LaunchOption) are in setup/core/launch_options.h.
 
 // Results besides an exit code.
 constexpr uint32_t kLaunchFailed = 0x80000000;     // not started; the thread's last error says why

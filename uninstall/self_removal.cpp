@@ -1,14 +1,13 @@
 #include "uninstall/self_removal.h"
 
-#include "setup/os_facts.h"
-
 #include <windows.h>
-#include <shellapi.h>
 
 #include <vector>
 
 #include "lib/narrow_path.h"
 #include "lib/win32/handle.h"
+#include "setup/launch_process.h"
+#include "setup/os_facts.h"
 
 namespace uninstall {
 
@@ -38,15 +37,6 @@ Streng ModulePath() {
   return {};
 }
 
-Streng CommandInterpreter() {
-  wchar_t buffer[MAX_PATH];
-  const DWORD n = GetEnvironmentVariableW(L"ComSpec", buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) return vk::FromW(buffer, n);
-  const UINT m = GetSystemDirectoryW(buffer, MAX_PATH);
-  if (m == 0 || m >= MAX_PATH) return u"cmd.exe";
-  return vk::JoinPath(vk::FromW(buffer, m), u"cmd.exe");
-}
-
 }  // namespace
 
 bool SystemHasUtf8Console() {
@@ -69,31 +59,7 @@ bool WriteSelfRemovalBatchFile(const SelfRemovalPaths& paths, bool utf8Console) 
   return WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
 }
 
-bool LaunchDetached(const Streng& commandLine, const Streng& folder) {
-  if (commandLine.empty()) return false;
-  // CreateProcessW may write into the command line.
-  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back(0);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                      folder.empty() ? nullptr : vk::W(folder), &startup, &process))
-    return false;
-  vk::KernelHandle thread(process.hThread);
-  vk::KernelHandle handle(process.hProcess);
-  return true;
-}
-
-bool StartSelfRemovalBatch(const Streng& batchFile) {
-  const Streng folder = vk::PathFolder(batchFile);
-  if (LaunchDetached(u"\"" + CommandInterpreter() + u"\" /c \"" + batchFile + u"\"", folder)) return true;
-  const auto result = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", vk::W(batchFile), nullptr, folder.empty() ? nullptr : vk::W(folder), SW_HIDE));
-  return result > 32;  // 32 and below are the shell's error codes
-}
+bool StartSelfRemovalBatch(const Streng& batchFile) { return setup::LaunchDetached(batchFile); }
 
 bool WriteSelfRemovalBatch(const Streng& installFolder, const Streng& uninstallSubdir) {
   SelfRemovalPaths paths{ModulePath(), installFolder, uninstallSubdir, SelfRemovalBatchPath()};

@@ -16,14 +16,9 @@ vk::Streng SelfRemovalBatchPath();
 // be written completely.
 bool WriteSelfRemovalBatchFile(const SelfRemovalPaths& paths, bool utf8Console);
 
-// Starts a command detached from this process, with no window, in the given working folder (the
-// caller's when empty); both handles are closed at once. The process launcher proper lives with
-// the batch files; this is the small form the self-removal needs.
-bool LaunchDetached(const vk::Streng& commandLine, const vk::Streng& folder);
-
-// Starts the batch through the command interpreter (ComSpec) with "/c"; when that process cannot
-// be created, opens the batch through the shell, hidden. The temporary folder is the working
-// folder, so the batch does not hold the folders it removes.
+// Starts the batch detached and hidden (setup::LaunchDetached): the command interpreter with "/c",
+// else the shell. The batch's own folder, the temporary folder, is the working folder, so the
+// batch does not hold the folders it removes.
 bool StartSelfRemovalBatch(const vk::Streng& batchFile);
 
 // The last act of a successful uninstallation: writes "delunins.bat" for the running executable

@@ -7,14 +7,12 @@
 #include "lib/narrow_path.h"
 #include "lib/win32/fileops.h"
 #include "lib/win32/handle.h"
+#include "setup/launch_process.h"
 #include "uninstall/core/shared_files.h"
 
 namespace uninstall {
 
 namespace {
-
-// regsvr32 normally ends at once; a hung one does not hold up the uninstallation for ever.
-constexpr DWORD kRegsvr32Wait = 120000;
 
 vk::Streng SystemFolder() {
   wchar_t buffer[MAX_PATH];
@@ -44,22 +42,15 @@ bool StillCounted(HKEY key, const vk::Streng& name, DWORD count) {
   return true;
 }
 
+// Waited for without a limit, hidden: the DLL cannot be removed while regsvr32 still holds it,
+// and regsvr32 /s shows nothing that could wait for the user. By its full path, so that no
+// program of the product's folder stands in for it.
 bool RunRegsvr32(const vk::Streng& path) {
   const vk::Streng system = SystemFolder();
   if (system.empty()) return false;
-  const vk::Streng program = system + u"\\regsvr32.exe";
-  vk::Streng commandLine = u"regsvr32.exe /s /u \"" + path + u"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(vk::W(program), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr, nullptr, FALSE, 0,
-                      nullptr, vk::W(system), &startup, &process))
-    return false;
-  vk::KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  WaitForSingleObject(processHandle.get(), kRegsvr32Wait);
-  return true;
+  const vk::Streng commandLine = u"\"" + system + u"\\regsvr32.exe\" /s /u \"" + path + u"\"";
+  return setup::LaunchProcess(commandLine, setup::LaunchOption::Wait | setup::LaunchOption::Hidden, system) !=
+         setup::kLaunchFailed;
 }
 
 void CallDllUnregisterServer(const vk::Streng& path) {

@@ -12,12 +12,14 @@
 #include "lib/win32/fileops.h"
 #include "lib/win32/handle.h"
 #include "lib/win32/system_error.h"
+#include "setup/batch_runner.h"
 #include "setup/close_programs.h"
 #include "setup/core/engine_messages.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
 #include "setup/errors.h"
 #include "setup/install_context.h"
+#include "setup/launch_process.h"
 #include "setup/progress.h"
 #include "setup/reboot.h"
 #include "setup/startup.h"
@@ -244,10 +246,10 @@ void OpenProgressWindow(const Run& run) {
   SetStatus(71);
 }
 
-// 10 and 29. The batch runner comes with the batch files; the value goes once its turn is over.
+// 10 and 29. Never titled; the value goes once its turn is over.
 void RunUninstallBatch(Run& run, const vk::String& batch, int optionBit, const wchar_t* valueName) {
   if (batch.empty()) return;
-  (void)optionBit;
+  setup::RunBatch(batch, run.settings.flag(optionBit));
   RegDeleteValueW(run.productKey.get(), valueName);
 }
 
@@ -458,7 +460,7 @@ bool End(Run& run) {
     return true;
   }
   const vk::Streng& program = setup::Context().runAfterProgram;
-  if (!program.empty()) setup::StartProgram(program, {});
+  if (!program.empty()) setup::LaunchProcess(program, setup::LaunchOption::ProgramFolder);
   return true;
 }
 

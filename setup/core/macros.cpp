@@ -258,6 +258,14 @@ void ExpandMacros(Streng& text, const MacroValues& values) { Expand(text, values
 
 void ExpandMacrosForFormat(Streng& text, const MacroValues& values) { Expand(text, values, true); }
 
+std::optional<Streng> MacroValue(std::u16string_view name, const MacroValues& values) {
+  for (const Macro& m : kMacros) {
+    const std::u16string_view bare = m.name.substr(1, m.name.size() - 2);
+    if (bare == name) return m.value(values);
+  }
+  return std::nullopt;
+}
+
 void ExpandPlaceholders(Streng& text, std::u16string_view productName, std::u16string_view description,
                         std::u16string_view windowsDir) {
   if (text.find(u'<') == Streng::npos) return;

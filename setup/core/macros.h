@@ -112,6 +112,11 @@ public:
 // again for the macro that produced it. Unknown %words% stay as they are.
 void ExpandMacros(vk::Streng& text, const MacroValues& values);
 
+// One macro's own value, its name given without the percent signs in the table's letter case
+// ("InstallDir"); nothing for a name that is not in the table. Unlike an expansion of "%name%",
+// nothing inside the value is expanded further.
+std::optional<vk::Streng> MacroValue(std::u16string_view name, const MacroValues& values);
+
 // The same for a text that then serves as a format of vk::Format: every "%" that an inserted value
 // brings in is doubled, so that no value can act as a conversion. The text's own conversions
 // ("%s", "%%") are kept as they stand.

@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <stdlib.h>
 
+#include <stdlib.h>  // _wtoi
+
 namespace {
 
 bool g_closed = false;
