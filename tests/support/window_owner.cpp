@@ -8,8 +8,6 @@
 // running); 2: bad use;
 // 3: the class cannot be registered; 4: the window cannot be made.
 #include <windows.h>
-#include <stdlib.h>
-
 #include <stdlib.h>  // _wtoi
 
 namespace {
