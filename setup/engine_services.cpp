@@ -4,7 +4,6 @@
 
 #include "setup/install_context.h"
 #include "setup/install_log.h"
-#include "setup/launch_process.h"
 
 namespace setup {
 
@@ -30,10 +29,6 @@ bool AskYesNo(const vk::Streng& message, const vk::Streng& caption) {
   if (!WindowsAllowed()) return true;
   return MessageBoxW(nullptr, vk::W(message), vk::W(caption),
                      MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
-}
-
-bool StartProgram(vk::Streng command, const vk::Streng& folder) {
-  return LaunchProcess(command, LaunchOption::ProgramFolder, folder) != kLaunchFailed;
 }
 
 ReplacementContext& EngineReplacementContext() {

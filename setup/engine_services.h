@@ -10,11 +10,6 @@ namespace setup {
 // A Yes/No question box; without windows (silent mode) the default answer, Yes.
 bool AskYesNo(const vk::Streng& message, const vk::Streng& caption);
 
-// Starts a command line without waiting (LaunchProcess), in the given working folder, else the
-// program's own folder when it exists, else the current one; false with the system error set
-// when it cannot start.
-bool StartProgram(vk::Streng command, const vk::Streng& folder);
-
 // The replacement-at-reboot and file-writing context of this run.
 ReplacementContext& EngineReplacementContext();
 

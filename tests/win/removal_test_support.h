@@ -11,6 +11,7 @@
 
 #include "lib/strings.h"
 #include "lib/win32/handle.h"
+#include "tests/win/win_test_support.h"
 #include "uninstall/step_context.h"
 
 namespace wintest {
@@ -103,8 +104,6 @@ inline long long ReadDword(HKEY root, const Streng& path, const Streng& name) {
     return -1;
   return value;
 }
-
-inline bool Exists(const Streng& path) { return GetFileAttributesW(vk::W(path)) != INVALID_FILE_ATTRIBUTES; }
 
 inline void WriteFileText(const Streng& path, const std::string& text = "x", DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
   vk::FileHandle f(CreateFileW(vk::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -20,33 +20,15 @@ namespace {
 
 using namespace setup;
 using vk::Streng;
+using wintest::Exists;
+using wintest::ReadAll;
+using wintest::SupportProgram;
 using wintest::TempFolder;
 
 std::string U8(const Streng& s) { return vk::StrengToUtf8(s); }
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool Exists(const Streng& path) { return GetFileAttributesW(vk::W(path)) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadAll(const Streng& path) {
-  vk::FileHandle h(CreateFileW(vk::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-  if (!h) return "<missing>";
-  std::string content;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(h.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-  return content;
-}
-
-Streng ProbePath() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  Streng path = vk::FromW(self, n);
-  path.resize(path.find_last_of(u'\\') + 1);
-  return path + u"..\\..\\support\\probe.exe";
 }
 
 // Ends the test program when a batch hangs (a PAUSE that nobody can answer), so that the
@@ -187,7 +169,7 @@ TEST_F(BatchRunnerTest, BatchFileIsNotWritableWhileItRuns) {
                                  nullptr, OPEN_EXISTING, 0, nullptr));
     seen.readable = r.valid();
   });
-  const std::string script = "echo x> started.txt\r\n\"" + U8(ProbePath()) + "\" --sleep 1500\r\n";
+  const std::string script = "echo x> started.txt\r\n\"" + U8(SupportProgram(u"probe.exe")) + "\" --sleep 1500\r\n";
   const bool ran = RunBatch(script, true);
   stop = true;
   other.join();

@@ -14,6 +14,8 @@
 namespace {
 
 using vk::Streng;
+using wintest::Exists;
+using wintest::ReadAll;
 using namespace setup;
 
 constexpr uint64_t kUninstaller = 1ull << 2, kAlways = 1ull << 6, kVerbose = 1ull << 20,
@@ -22,20 +24,6 @@ constexpr char kMark[] = "\xEF\xBB\xBF";
 const std::string kSeparator = "\r\n\r\n" + std::string(46, '*') + "\r\n";
 
 std::string U8(const Streng& s) { return vk::StrengToUtf8(s); }
-
-bool Exists(const Streng& path) { return GetFileAttributesW(vk::W(path)) != INVALID_FILE_ATTRIBUTES; }
-
-// Reads a file that another handle may still hold open for writing.
-std::string ReadAll(const Streng& path) {
-  vk::FileHandle h(CreateFileW(vk::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h) return "<missing>";
-  std::string content;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(h.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-  return content;
-}
 
 void WriteAll(const Streng& path, const std::string& content) {
   vk::FileHandle h(CreateFileW(vk::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));

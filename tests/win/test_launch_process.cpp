@@ -13,28 +13,11 @@ namespace {
 
 using namespace setup;
 using vk::Streng;
+using wintest::ReadAll;
+using wintest::SupportProgram;
 using wintest::TempFolder;
 
 std::string U8(const Streng& s) { return vk::StrengToUtf8(s); }
-
-Streng ProbePath() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  Streng path = vk::FromW(self, n);
-  path.resize(path.find_last_of(u'\\') + 1);
-  return path + u"..\\..\\support\\probe.exe";
-}
-
-std::string ReadAll(const Streng& path) {
-  vk::FileHandle h(CreateFileW(vk::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-  if (!h) return "<missing>";
-  std::string content;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(h.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-  return content;
-}
 
 bool UnderWine() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -62,7 +45,7 @@ protected:
     ASSERT_TRUE(folder_.created()) << "error " << folder_.error();
     // The probe copied into a folder whose name has a space, as programs often are.
     ASSERT_TRUE(CreateDirectoryW(vk::W(programDir_), nullptr));
-    ASSERT_TRUE(CopyFileW(vk::W(ProbePath()), vk::W(probe_), FALSE)) << U8(ProbePath()) << ": " << GetLastError();
+    ASSERT_TRUE(CopyFileW(vk::W(SupportProgram(u"probe.exe")), vk::W(probe_), FALSE)) << U8(SupportProgram(u"probe.exe")) << ": " << GetLastError();
   }
 
   Streng Quoted(const Streng& s) const { return u"\"" + s + u"\""; }

@@ -14,10 +14,9 @@
 namespace {
 
 using vk::Streng;
+using wintest::Exists;
 using wintest::PendingRenames;
 using wintest::TempFolder;
-
-bool Exists(const Streng& path) { return GetFileAttributesW(vk::W(path)) != INVALID_FILE_ATTRIBUTES; }
 
 void WriteBytes(const Streng& path, size_t size) {
   vk::FileHandle f(CreateFileW(vk::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

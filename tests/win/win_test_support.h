@@ -1,6 +1,6 @@
 #pragma once
-// Helpers the Windows unit tests share: scratch folders under the temporary folder, and a guard
-// with readers for the session's pending file operations.
+// Helpers the Windows unit tests share: file readers, the test tools' paths, scratch folders under
+// the temporary folder, and a guard with readers for the session's pending file operations.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +14,30 @@
 namespace wintest {
 
 using vk::Streng;
+
+inline bool Exists(const Streng& path) { return GetFileAttributesW(vk::W(path)) != INVALID_FILE_ATTRIBUTES; }
+
+// A whole file, also while another handle holds it open for writing; "<missing>" when it cannot
+// be opened.
+inline std::string ReadAll(const Streng& path) {
+  vk::FileHandle h(CreateFileW(vk::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+  if (!h) return "<missing>";
+  std::string content;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(h.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+  return content;
+}
+
+// A program of the test tools, which stand beside the test programs' folder.
+inline Streng SupportProgram(const Streng& name) {
+  wchar_t self[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  Streng path = vk::FromW(self, n < MAX_PATH ? n : 0);
+  path.resize(path.find_last_of(u'\\') + 1);
+  return path + u"..\\..\\support\\" + name;
+}
 
 // Deletes a folder with everything in it, read-only files included.
 inline void RemoveTree(const Streng& dir) {
