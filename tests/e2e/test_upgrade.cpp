@@ -164,7 +164,7 @@ TEST_F(UpgradeTest, AnOlderVersionBelowTheFloorIsRefused) {
   EXPECT_EQ("2.0", Installed());
 }
 
-TEST_F(UpgradeTest, TheUserConfirmsAnUpgradeAndNoCancelsIt) {
+TEST_F(UpgradeTest, TheUserConfirmsAnUpgradeAndEitherNoEndsTheRun) {
   ASSERT_NO_FATAL_FAILURE(InstallFirst("1.0"));
   const fs::path v2 = Build("v2", "2.0", "compare_versions = true\nno_background_window = true");
   e2e::Launched run(e2e::ProgramCommandLine(v2.string(), ""), true, 60000);
@@ -178,6 +178,22 @@ TEST_F(UpgradeTest, TheUserConfirmsAnUpgradeAndNoCancelsIt) {
   ASSERT_TRUE(e2e::WaitWindow("Cancelled", "#32770")) << run.output();
   EXPECT_TRUE(e2e::PressButton("Cancelled", "OK", "#32770"));
   EXPECT_EQ(1, run.wait(20000)) << run.output();
+  EXPECT_EQ("1.0", Installed());
+
+  // Below the warning version a second question follows; its No ends the run without the notice.
+  const fs::path warned = Build("warned", "2.0",
+                                "compare_versions = true\nno_background_window = true\nsecond_upgrade_question = true",
+                                "[upgrade]\nwarning_version = \"1.5\"\n");
+  e2e::Launched again(e2e::ProgramCommandLine(warned.string(), ""), true, 60000);
+  ASSERT_TRUE(e2e::WaitWindow("Existing Installation", "#32770")) << again.output();
+  ASSERT_TRUE(e2e::PressButton("Existing Installation", "&Yes", "#32770"));
+  const std::optional<e2e::Window> second = e2e::WaitWindow(name_, "#32770");
+  ASSERT_TRUE(second) << again.output();
+  EXPECT_NE(std::string::npos, second->message().find("installed version 1.0 of " + name_ + " differs"))
+      << second->message();
+  ASSERT_TRUE(e2e::PressButton(name_, "&No", "#32770"));
+  EXPECT_EQ(1, again.wait(20000)) << again.output();
+  EXPECT_FALSE(e2e::WaitWindow("Cancelled", "#32770", 1000));
   EXPECT_EQ("1.0", Installed());
 }
 
