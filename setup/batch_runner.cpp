@@ -28,11 +28,6 @@ constexpr char16_t kBatchFileName[] = u"SETUPBAT.BAT";
 constexpr char16_t kCaptureFileName[] = u"bs_batch.log";
 constexpr int kCsidlSystemX86 = 41;
 
-bool Exists(const Streng& path, bool folder) {
-  const DWORD a = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(vk::W(path));
-  return a != INVALID_FILE_ATTRIBUTES && ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
-}
-
 void Report(const Streng& message) {
   LogTextW(message + u"\r\n");
   showError(message);
@@ -154,13 +149,13 @@ bool RunBatchFile(const vk::String& script, bool hidden, const Streng& title) {
   if (!title.empty()) LogTextW(u"\r\nRunning " + title + u"...\r\n");
 
   const Streng interpreter = CommandInterpreterPath();
-  if (!Exists(interpreter, false)) {
+  if (!vk::IsFile(interpreter)) {
     LogTextW(u"The CLI " + interpreter + u" does not exist!\r\n");
     return false;
   }
   const BatchFile text = BatchFileText(script, hidden, EngineMacroValues());
 
-  const Streng folder = Exists(c.installDir, true) ? c.installDir : TemporaryFolder();
+  const Streng folder = vk::IsFolder(c.installDir) ? c.installDir : TemporaryFolder();
   const Streng batchPath = vk::JoinPath(folder, kBatchFileName);
   HeldBatchFile batch;
   Streng errorText;

@@ -73,11 +73,6 @@ bool IsAbsolute(const vk::Streng& p) {
 
 bool IsMasterPlaceholder(const vk::Streng& folder) { return folder.size() == 8 && vk::EqualsNoCase(folder, u"<master>"); }
 
-bool IsFolder(const vk::Streng& path) {
-  const DWORD attributes = GetFileAttributesW(vk::W(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 [[noreturn]] void Refuse(const vk::Streng& message) {
   showError(message);
   exitInstaller(1);
@@ -93,7 +88,7 @@ vk::Streng FolderFromRegistry(const vk::Streng& reference) {
   const vk::Streng stored = vk::Trim(ReadReferencedValue(reference));
   if (stored.empty()) Refuse(vk::Format(u"Failed to obtain installation path from \"%s\"", reference));
   const vk::Streng folder = WithoutTrailingBackslash(ExpandMacros(stored));
-  if (!IsFolder(folder))
+  if (!vk::IsFolder(folder))
     Refuse(vk::Format(u"Installation path \"%s\" obtained from \"%s\" does not exist.", folder, reference));
   return folder;
 }
@@ -185,7 +180,7 @@ bool AcceptChosenFolder(const vk::Streng& folder, uint64_t neededBytes) {
         !AskYesNo(vk::Format(formatText(19), vk::ByteSizeText(neededBytes), vk::ByteSizeText(free), drive), text(20)))
       return false;
   }
-  const bool exists = IsFolder(folder);
+  const bool exists = vk::IsFolder(folder);
   if (!AskYesNo(vk::Format(formatText(exists ? 22 : 23), folder), text(65))) return false;
   if ((!exists && CreateFolderTree(folder) != 0) || !CanWriteInto(folder)) {
     Notice(vk::Format(formatText(73), folder));

@@ -23,18 +23,6 @@ namespace {
 constexpr DWORD kPumpInterval = 75;  // ms between looks at the process while messages are pumped
 constexpr size_t kSpareRoom = 512;   // CreateProcessW may write into the command line
 
-DWORD AttributesOf(const Streng& path) { return path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(vk::W(path)); }
-
-bool IsFile(const Streng& path) {
-  const DWORD a = AttributesOf(path);
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFolder(const Streng& path) {
-  const DWORD a = AttributesOf(path);
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Dispatches what is queued for the caller's windows. A quit request is put back for the
 // caller's own loop.
 void PumpMessages() {
@@ -81,8 +69,8 @@ uint32_t Launch(const Streng& commandLine, uint32_t options, const Streng& worki
   }
   Streng folder = workingFolder;
   if (folder.empty() && (options & LaunchOption::ProgramFolder)) {
-    Streng programFolder = CommandLineProgramFolder(commandLine, IsFile);
-    if (IsFolder(programFolder)) folder = std::move(programFolder);
+    Streng programFolder = CommandLineProgramFolder(commandLine, vk::IsFile);
+    if (vk::IsFolder(programFolder)) folder = std::move(programFolder);
   }
   std::vector<wchar_t> buffer = CommandBuffer(commandLine);
   PROCESS_INFORMATION created = {};

@@ -29,16 +29,6 @@ vk::Streng Text(HKEY key, const char16_t* name) {
   return ReadRegistryText(key, name, value) ? value : vk::Streng();
 }
 
-bool IsFolder(const vk::Streng& path) {
-  const DWORD attributes = GetFileAttributesW(vk::W(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFile(const vk::Streng& path) {
-  const DWORD attributes = GetFileAttributesW(vk::W(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The previous folder named by the previous-installation text: the registry value it names, or,
 // when the product says so, the folder of the file it names.
 vk::Streng FolderFromPreviousInstallText() {
@@ -47,7 +37,7 @@ vk::Streng FolderFromPreviousInstallText() {
   if (reference.empty()) return {};
   if (c.ProductFlags2 & (1u << kFlag2PreviousInstallFile)) {
     const vk::Streng file = ExpandMacros(reference);
-    return IsFile(file) ? vk::PathFolder(file) : vk::Streng();
+    return vk::IsFile(file) ? vk::PathFolder(file) : vk::Streng();
   }
   return ReadReferencedValue(reference);
 }
@@ -107,7 +97,7 @@ void LookUpPreviousInstallation() {
   const UninstallEntry entry = FindInstalledProduct(c.settings.UninstallKeyName);
   c.previousFolder = vk::Trim(entry.InstallLocation);
   if (c.previousFolder.empty()) c.previousFolder = vk::Trim(FolderFromPreviousInstallText());
-  c.previousInstallExists = !c.previousFolder.empty() && IsFolder(c.previousFolder);
+  c.previousInstallExists = !c.previousFolder.empty() && vk::IsFolder(c.previousFolder);
   if (!c.previousInstallExists) {
     // A recorded installation whose folder has gone is no installation: a fresh run.
     c.previousFolder.clear();

@@ -18,11 +18,6 @@ namespace {
 constexpr DWORD kProtectedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr int kTempTries = 400;
 
-bool IsFolder(const vk::Streng& path) {
-  const DWORD a = GetFileAttributesW(vk::W(path));
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 vk::Streng TempFolder() {
   wchar_t buffer[MAX_PATH + 1];
   const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
@@ -90,7 +85,7 @@ uint32_t CreateFolderTree(const vk::Streng& folder) {
   }
   if (CreateDirectoryW(vk::W(path), nullptr)) return 0;
   const DWORD error = GetLastError();
-  return error == ERROR_ALREADY_EXISTS && IsFolder(path) ? 0 : error;
+  return error == ERROR_ALREADY_EXISTS && vk::IsFolder(path) ? 0 : error;
 }
 
 vk::Streng MakeTempName(const vk::Streng& folder, const vk::Streng& extension, uint32_t flags) {
@@ -122,11 +117,11 @@ vk::Streng MakeTempName(const vk::Streng& folder, const vk::Streng& extension, u
     if (flags & kTempKeepFolder) continue;
     if (attempt == 200) {
       const vk::Streng temp = TempFolder();
-      if (!temp.empty() && IsFolder(temp)) dir = temp;
+      if (!temp.empty() && vk::IsFolder(temp)) dir = temp;
     } else if (attempt == 300) {
       const vk::Streng fallback = u"c:\\temp";
       CreateFolderTree(fallback);
-      if (IsFolder(fallback)) dir = fallback;
+      if (vk::IsFolder(fallback)) dir = fallback;
     }
   }
   SetLastError(ERROR_FILE_EXISTS);

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "lib/win32/fileops.h"
 #include "lib/narrow_path.h"
 #include "lib/win32/handle.h"
 
@@ -164,18 +165,13 @@ Streng BootDrive() {
                        u"BootDir", 64));
 }
 
-bool IsFolder(const Streng& path) {
-  const DWORD attributes = GetFileAttributesW(W(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 Streng FindTemporaryFolder() {
   wchar_t buffer[MAX_PATH + 1];
   const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
   Streng path = n > 0 && n <= MAX_PATH ? vk::FromW(buffer, n) : Streng();
-  if (path.empty() || !IsFolder(path)) {
+  if (path.empty() || !vk::IsFolder(path)) {
     path = InWindows(u"temp");
-    if (!IsFolder(path)) {
+    if (!vk::IsFolder(path)) {
       path = u"c:\\temp";
       CreateDirectoryW(W(path), nullptr);
     }

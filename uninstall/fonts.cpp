@@ -13,11 +13,6 @@ namespace uninstall {
 
 namespace {
 
-bool IsFile(const vk::Streng& path) {
-  const DWORD attributes = GetFileAttributesW(vk::W(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 int RemoveFonts(const vk::String& productFonts, StepContext& run) {
@@ -40,7 +35,7 @@ int RemoveFonts(const vk::String& productFonts, StepContext& run) {
       const vk::Streng path = vk::JoinPath(fontsFolder, name);
       // The resource may have been added under the file name alone.
       if (RemoveFontResourceW(vk::W(path)) || RemoveFontResourceW(vk::W(name))) any = true;
-      if (IsFile(path) && vk::DeleteFileEx(path, vk::FallBackToReboot)) any = true;
+      if (vk::IsFile(path) && vk::DeleteFileEx(path, vk::FallBackToReboot)) any = true;
     }
     if (any) ++removed;
   }

@@ -75,11 +75,6 @@ void UnregisterTypeLibrary(const vk::Streng& path) {
   library->Release();
 }
 
-bool IsFile(const vk::Streng& path) {
-  const DWORD attributes = GetFileAttributesW(vk::W(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 void RemoveSharedFiles(const vk::String& sharedFiles, StepContext& run) {
@@ -100,7 +95,7 @@ void RemoveSharedFiles(const vk::String& sharedFiles, StepContext& run) {
     if (file.selfRegistering && !RunRegsvr32(path)) CallDllUnregisterServer(path);
     if (file.typeLibrary) UnregisterTypeLibrary(path);
     if (file.selfRegistering || file.typeLibrary) run.BringProgressToFront();
-    if (!IsFullPath(path) || !IsFile(path)) continue;
+    if (!IsFullPath(path) || !vk::IsFile(path)) continue;
     if (ask && !run.AskYesNo(vk::Format(std::u16string_view(run.Text(59)), path), run.Text(35))) continue;
     vk::DeleteFileEx(path, vk::FallBackToReboot);
   }

@@ -13,6 +13,22 @@ namespace vk {
 
 namespace {
 
+DWORD AttributesOf(const Streng& path) { return path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(W(path)); }
+
+}  // namespace
+
+bool IsFolder(const Streng& path) {
+  const DWORD a = AttributesOf(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const Streng& path) {
+  const DWORD a = AttributesOf(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
 // Closes the handle without disturbing the error that the caller is to see.
 class FileHandle {
  public:

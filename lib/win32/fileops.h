@@ -7,6 +7,10 @@
 
 namespace vk {
 
+// What the path names now; false for an empty path or one that cannot be looked at.
+bool IsFolder(const Streng& path);
+bool IsFile(const Streng& path);
+
 // Removes "." and ".." components; true when the path was changed.
 bool CanonicalizePath(Streng& path);
 
