@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -147,6 +148,16 @@ Output Reg(std::vector<std::string> args) {
   args.push_back("/reg:64");
   return RunWindowsProgram("reg", args, false);
 }
+
+std::optional<std::string> EntryValue(const std::string& product, const std::string& value) {
+  const Output out = Reg({"query", kUninstallList + product, "/v", value});
+  std::smatch m;
+  const std::regex line("\\s+" + value + "\\s+REG_\\w+\\s+([^\\r\\n]*)");
+  if (!std::regex_search(out.out, m, line)) return std::nullopt;
+  return m[1].str();
+}
+
+bool EntryExists(const std::string& product) { return Reg({"query", kUninstallList + product}).linuxStatus == 0; }
 
 Launched::Launched(std::string commandLine, bool withDisplay, int timeoutMs)
     : timeoutMs_(timeoutMs), outFile_(TempFile()) {

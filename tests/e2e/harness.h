@@ -69,6 +69,12 @@ private:
 // 64-bit Windows a 32-bit reg.exe would otherwise see the 32-bit view.
 Output Reg(std::vector<std::string> args);
 
+// The list of installed programs; a value of a product's entry there as "reg query" prints it
+// (nullopt when the value or the entry is missing); whether the entry is there.
+inline constexpr char kUninstallList[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+std::optional<std::string> EntryValue(const std::string& product, const std::string& value);
+bool EntryExists(const std::string& product);
+
 struct Control {
   std::string cls;
   unsigned id = 0;

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -16,18 +15,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// The entry is in the 64-bit view.
-constexpr char kUninstallRoot[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-fs::path DriveC() { return fs::path(e2e::WineRun()).parent_path() / "wineprefix" / "drive_c"; }
+using e2e::DriveC;
+using e2e::ReadFile;
 
 // Waits for a file that a program started at the end of a run writes.
 std::string FileWithin(const fs::path& path, int ms) {
@@ -56,7 +45,7 @@ protected:
     Clean();
   }
   void TearDown() override {
-    e2e::RunWindowsProgram("reg", {"delete", kUninstallRoot + product_, "/f", "/reg:64"}, false);
+    e2e::Reg({"delete", e2e::kUninstallList + product_, "/f"});
     Clean();
     fs::remove_all(dir_);
   }
@@ -128,14 +117,9 @@ TEST_F(BatchTest, BatchesRunAtTheirMomentsAndTheProgramAfterACleanRun) {
   const std::string report = FileWithin(Report(), 10000);
   EXPECT_EQ(0u, report.rfind(e2e::WindowsPath(e2e::SupportDir()) + "\r\n", 0)) << report;
 
-  const e2e::Output entry =
-      e2e::RunWindowsProgram("reg", {"query", kUninstallRoot + product_, "/v", "QuietUninstallString", "/reg:64"}, false);
-  const size_t at = entry.out.find("REG_SZ");
-  ASSERT_NE(std::string::npos, at) << entry.out;
-  std::string command = entry.out.substr(at + 6);
-  command = command.substr(command.find_first_not_of(' '));
-  command = command.substr(0, command.find_first_of("\r\n"));
-  e2e::Launched uninstall(command, false);
+  const std::optional<std::string> command = e2e::EntryValue(product_, "QuietUninstallString");
+  ASSERT_TRUE(command);
+  e2e::Launched uninstall(*command, false);
   ASSERT_EQ(0, uninstall.wait(30000)) << uninstall.output();
   EXPECT_EQ("removed E2E Batches\r\n", ReadFile(DriveC() / "e2e-batches" / "uninstalled.txt"));
 }

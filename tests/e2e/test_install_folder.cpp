@@ -15,7 +15,6 @@ namespace fs = std::filesystem;
 using e2e::DriveC;
 using e2e::ReadFile;
 
-constexpr char kUninstallRoot[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char kFolderKey[] = "HKCU\\Software\\Brimstead E2E\\Folders";
 
 class InstallFolderTest : public ::testing::Test {
@@ -31,7 +30,7 @@ protected:
     fs::remove_all(dir_);
   }
   void Clean() {
-    for (const char* name : {"Folder Sample", "Folder Master"}) e2e::Reg({"delete", kUninstallRoot + std::string(name), "/f"});
+    for (const char* name : {"Folder Sample", "Folder Master"}) e2e::Reg({"delete", e2e::kUninstallList + std::string(name), "/f"});
     e2e::Reg({"delete", "HKCU\\Software\\Brimstead E2E", "/f"});
     for (const char* folder : {"e2e-folder", "e2e-folder-master", "e2e-folder-new"}) fs::remove_all(DriveC() / folder);
   }
@@ -88,7 +87,7 @@ TEST_F(InstallFolderTest, AMasterProductMustBeInstalledInItsVersionAndLendsItsFo
             "Please install it first, then run this Setup again.",
             RunToEnd(exe, "", true));
 
-  const std::string entry = kUninstallRoot + std::string("Folder Master");
+  const std::string entry = e2e::kUninstallList + std::string("Folder Master");
   for (const auto& [value, data] : {std::pair<std::string, std::string>{"UninstallString", "uninstall.exe"},
                                     {"DisplayVersion", "1.5"}, {"InstallLocation", "C:\\e2e-folder-master"}})
     e2e::Reg({"add", entry, "/v", value, "/t", "REG_SZ", "/d", data, "/f"});

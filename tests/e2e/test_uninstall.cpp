@@ -20,21 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using e2e::DriveC;
 using e2e::ReadFile;
-
-constexpr char kUninstallRoot[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-// A value of the entry as "reg query" prints it; nullopt when the value (or the key) is missing.
-std::optional<std::string> EntryValue(const std::string& product, const std::string& value) {
-  const e2e::Output out = e2e::Reg({"query", kUninstallRoot + product, "/v", value});
-  std::smatch m;
-  const std::regex line("\\s+" + value + "\\s+REG_\\w+\\s+([^\\r\\n]*)");
-  if (!std::regex_search(out.out, m, line)) return std::nullopt;
-  return m[1].str();
-}
-
-bool EntryExists(const std::string& product) {
-  return e2e::Reg({"query", kUninstallRoot + product}).linuxStatus == 0;
-}
+using e2e::EntryValue;
+using e2e::EntryExists;
 
 // Every file and folder below drive C, except the temporary folders that Wine and the runs use.
 std::set<std::string> DriveCListing() {
@@ -83,7 +70,7 @@ protected:
     fs::remove_all(Target());
   }
   void TearDown() override {
-    e2e::Reg({"delete", kUninstallRoot + name_, "/f"});
+    e2e::Reg({"delete", e2e::kUninstallList + name_, "/f"});
     fs::remove_all(Target());
     fs::remove_all(dir_);
   }

@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 using e2e::DriveC;
 using e2e::ReadFile;
 
-constexpr char kUninstallKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char kSessionManager[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
 void WriteFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
@@ -133,7 +132,7 @@ TEST(UninstallRegistration, TheEntryHoldsTheProductsValuesAndTheUninstallerStand
       "[[uninstall_values]]\nname = \"\\\\HKCU\\\\Software\\\\Brimstead E2E\\\\Registration\\\\Folder\"\n"
       "data = \"%InstallDir%\"\n");
   ASSERT_FALSE(exe.empty());
-  const std::string key = std::string(kUninstallKey) + "E2E Registration";
+  const std::string key = std::string(e2e::kUninstallList) + "E2E Registration";
   const std::string outside = "HKCU\\Software\\Brimstead E2E";
   Reg({"delete", key, "/f"});
   Reg({"delete", outside, "/f"});
@@ -245,7 +244,7 @@ TEST(UninstallRegistration, TheSetupProgramIsCopiedAndALockedOldUninstallerIsRep
                                "[options]\nuninstaller = true\nalways_write_log = true\nverbose_log = true\n"
                                "[[files]]\nsource = \"app.txt\"\n");
   ASSERT_FALSE(exe.empty());
-  const std::string key = std::string(kUninstallKey) + "E2E Whole Copy";
+  const std::string key = std::string(e2e::kUninstallList) + "E2E Whole Copy";
   const fs::path target = DriveC() / "e2e-ureg-whole";
   fs::remove_all(target);
 

@@ -19,20 +19,11 @@ namespace {
 namespace fs = std::filesystem;
 using e2e::DriveC;
 using e2e::ReadFile;
-
-constexpr char kUninstallRoot[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+using e2e::EntryValue;
 
 std::string Trimmed(std::string s) {
   while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
   return s;
-}
-
-std::optional<std::string> EntryValue(const std::string& product, const std::string& value) {
-  const e2e::Output out = e2e::Reg({"query", kUninstallRoot + product, "/v", value});
-  std::smatch m;
-  const std::regex line("\\s+" + value + "\\s+REG_\\w+\\s+([^\\r\\n]*)");
-  if (!std::regex_search(out.out, m, line)) return std::nullopt;
-  return m[1].str();
 }
 
 // Waits until the file exists and holds a whole line.
@@ -59,7 +50,7 @@ protected:
     fs::remove_all(dir_);
   }
   void Clean() {
-    e2e::Reg({"delete", kUninstallRoot + name_, "/f"});
+    e2e::Reg({"delete", e2e::kUninstallList + name_, "/f"});
     fs::remove_all(Target());
   }
 
@@ -202,7 +193,7 @@ TEST_F(UpgradeTest, MustUninstallHandsTheRunToTheOldUninstaller) {
   // A stand-in uninstaller that writes the command it was given.
   const fs::path record = DriveC() / "e2e-upgrade-command.txt";
   fs::remove(record);
-  e2e::Reg({"add", kUninstallRoot + name_, "/v", "QuietUninstallString", "/t", "REG_SZ", "/d",
+  e2e::Reg({"add", e2e::kUninstallList + name_, "/v", "QuietUninstallString", "/t", "REG_SZ", "/d",
             "C:\\windows\\system32\\cmd.exe /c >C:\\e2e-upgrade-command.txt echo", "/f"});
   const fs::path v2 = Build("v2", "2.0", "must_uninstall_first = true");
   e2e::Launched run(e2e::ProgramCommandLine(v2.string(), "/a /d:\"C:\\Other\""), true, 60000);
