@@ -255,7 +255,7 @@ void ChooseInstallFolder(uint64_t neededBytes) {
     c.installDir = FolderFromRegistry(defaultFolder);
   } else if (s.hasFlag(kFlagUninstallData) && c.previousInstallExists) {
     InstallOverPreviousInstallation();
-    c.installDir = c.previousFolder;
+    c.installDir = WithoutTrailingBackslash(c.previousFolder);
   } else {
     c.installDir = NewInstallationFolder(c.overridePath.empty() ? defaultFolder : c.overridePath, neededBytes);
   }

@@ -14,12 +14,11 @@
 #include "setup/install_folders.h"
 #include "setup/registry_values.h"
 #include "setup/startup.h"
+#include "uninstall/product_key.h"
 
 namespace setup {
 
 namespace {
-
-constexpr char16_t kUninstallList[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 // ProductFlags2 bit 13: the previous-installation text names a file of the earlier installation.
 constexpr int kFlag2PreviousInstallFile = 13;
@@ -47,9 +46,9 @@ vk::Streng FolderFromPreviousInstallText() {
 UninstallEntry FindInstalledProduct(const vk::Streng& name) {
   UninstallEntry entry;
   if (name.empty()) return entry;
+  const vk::Streng path = vk::Streng(uninstall::kUninstallRoot) + u"\\" + name;
   vk::RegKey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vk::W(kUninstallList + name), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                    key.put()) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vk::W(path), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS)
     return entry;
   entry.UninstallString = Text(key.get(), u"UninstallString");
   entry.QuietUninstallString = Text(key.get(), u"QuietUninstallString");

@@ -21,6 +21,7 @@
 #include "setup/reboot.h"
 #include "setup/registry_values.h"
 #include "setup/write_entry.h"
+#include "uninstall/product_key.h"
 
 namespace setup {
 
@@ -39,7 +40,6 @@ constexpr uint32_t kFlag2EngineImage = 0x20;
 // the previous-installation lookup and the uninstaller all look first. (On 32-bit Windows the
 // view bit is ignored.)
 constexpr REGSAM kUninstallKeyAccess = 0x2000F | KEY_WOW64_64KEY;
-constexpr char16_t kUninstallRoot[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char16_t kDefaultUninstallerName[] = u"uninstall.exe";
 // Icon files larger than this are not icons the engine writes into a program.
 constexpr int64_t kMaxIconFile = 16 * 1024 * 1024;
@@ -363,7 +363,7 @@ void RegisterUninstall() {
     bool saved = false;
     vk::Streng error;
     vk::RegKey key;
-    const vk::Streng keyPath = kUninstallRoot + S().UninstallKeyName;
+    const vk::Streng keyPath = vk::Streng(uninstall::kUninstallRoot) + u"\\" + S().UninstallKeyName;
     if (const uint32_t rc = OpenOrCreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kUninstallKeyAccess, key)) {
       error = vk::SystemErrorText(rc);
     } else {
