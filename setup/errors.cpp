@@ -50,6 +50,11 @@ void showError(const vk::Streng& message) {
   ErrorBox(message);
 }
 
+void refuseInstallation(const vk::Streng& message) {
+  showError(message);
+  exitInstaller(1);
+}
+
 void cancelInstallation() {
   QueueNotification(vk::AnsiToStreng(Context().settings.CancelAddress), false);
   if (!Context().automaticMode && WindowsAllowed())

@@ -20,6 +20,9 @@ void showError(const vk::Streng& text);
 // fatal error (exit code -1). withSystemError appends the last system error when there is one.
 [[noreturn]] void corruptInstaller(int code, bool withSystemError);
 
+// A refusal: the error box (the rules of showError), then exit code 1.
+[[noreturn]] void refuseInstallation(const vk::Streng& message);
+
 // The cancel routine: the cancel notification, a notice outside automatic mode, exit code 1. A
 // page the user declines ends in it.
 [[noreturn]] void cancelInstallation();

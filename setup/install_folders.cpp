@@ -73,11 +73,6 @@ bool IsAbsolute(const vk::Streng& p) {
 
 bool IsMasterPlaceholder(const vk::Streng& folder) { return folder.size() == 8 && vk::EqualsNoCase(folder, u"<master>"); }
 
-[[noreturn]] void Refuse(const vk::Streng& message) {
-  showError(message);
-  exitInstaller(1);
-}
-
 void Notice(const vk::Streng& message) {
   if (WindowsAllowed())
     MessageBoxW(nullptr, vk::W(message), vk::W(text(65)), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
@@ -86,10 +81,10 @@ void Notice(const vk::Streng& message) {
 // A folder kept in a registry value: it must be named there and exist.
 vk::Streng FolderFromRegistry(const vk::Streng& reference) {
   const vk::Streng stored = vk::Trim(ReadReferencedValue(reference));
-  if (stored.empty()) Refuse(vk::Format(u"Failed to obtain installation path from \"%s\"", reference));
+  if (stored.empty()) refuseInstallation(vk::Format(u"Failed to obtain installation path from \"%s\"", reference));
   const vk::Streng folder = WithoutTrailingBackslash(ExpandMacros(stored));
   if (!vk::IsFolder(folder))
-    Refuse(vk::Format(u"Installation path \"%s\" obtained from \"%s\" does not exist.", folder, reference));
+    refuseInstallation(vk::Format(u"Installation path \"%s\" obtained from \"%s\" does not exist.", folder, reference));
   return folder;
 }
 
@@ -103,7 +98,7 @@ void InstallOverPreviousInstallation() {
     // The user must see this even in a scripted run.
     c.automaticMode = false;
     const vk::Streng& uninstall = entry.QuietUninstallString.empty() ? entry.UninstallString : entry.QuietUninstallString;
-    if (uninstall.empty()) Refuse(text(9));
+    if (uninstall.empty()) refuseInstallation(text(9));
     if (ui::ShowMustUninstall())
       LaunchProcess(MustUninstallCommand(uninstall, vk::FromW(GetCommandLineW())),
                     LaunchOption::ErrorBox | LaunchOption::ProgramFolder);

@@ -42,12 +42,6 @@ InstallContext& C() { return Context(); }
 const InstallSettings& S() { return Context().settings; }
 bool Flag(int bit) { return Context().hasProductFlag(bit); }
 
-// Refuse: the error box (rules of showError), exit code 1.
-[[noreturn]] void Refuse(const vk::Streng& message) {
-  showError(message);
-  exitInstaller(1);
-}
-
 void ExpandInstallerTitle() { C().settings.InstallerTitle = ExpandMacros(S().InstallerTitle); }
 
 void ChooseLanguage() {
@@ -60,7 +54,7 @@ void CheckBitness() {
   const uint8_t bitness = S().Bitness;
   if ((bitness == 1 && !windows64) || (bitness == 2 && windows64)) {
     if (C().automaticMode) exitInstaller(1);
-    Refuse(vk::Format(formatText(81), bitness == 1 ? 64 : 32));
+    refuseInstallation(vk::Format(formatText(81), bitness == 1 ? 64 : 32));
   }
   if (bitness == 1 && C().wow64RedirectionFailed) fatalError("Wow64DisableWow64FsRedirection() failed");
 }
@@ -71,19 +65,19 @@ void CheckMinimumVersion() {
   HCURSOR previous = WindowsAllowed() ? SetCursor(LoadCursorW(nullptr, IDC_WAIT)) : nullptr;
   const bool below = IsBelowMinimumVersion(required, SystemOsFacts());
   if (previous) SetCursor(previous);
-  if (below) Refuse(vk::Format(formatText(60), vk::AnsiToStreng(DescribeOperatingSystem(RequiredVersionFacts(required), 0))));
+  if (below) refuseInstallation(vk::Format(formatText(60), vk::AnsiToStreng(DescribeOperatingSystem(RequiredVersionFacts(required), 0))));
 }
 
 void CheckExcludedSystems() {
   if (IsExcludedSystem(S().ExcludedSystems, OperatingSystemCode(OperatingSystemInfo())))
-    Refuse(vk::Format(formatText(61), vk::AnsiToStreng(DescribeOperatingSystem(kOsShort))));
+    refuseInstallation(vk::Format(formatText(61), vk::AnsiToStreng(DescribeOperatingSystem(kOsShort))));
 }
 
 void CheckSingleInstance() {
   if (!Flag(8)) return;
   // Kept open until the process ends.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Brimstead KTX");
-  if (mutex && WaitForSingleObject(mutex, 0) == WAIT_TIMEOUT) Refuse(text(91));
+  if (mutex && WaitForSingleObject(mutex, 0) == WAIT_TIMEOUT) refuseInstallation(text(91));
 }
 
 // The greeting sound plays from memory while the wizard starts; winmm comes from the system

@@ -13,7 +13,6 @@
 #include "setup/install_context.h"
 #include "setup/install_folders.h"
 #include "setup/registry_values.h"
-#include "setup/startup.h"
 #include "uninstall/product_key.h"
 
 namespace setup {
@@ -79,13 +78,11 @@ void CheckMasterProduct() {
   const UninstallEntry master = FindInstalledProduct(s.MasterProductName);
   const bool found = master.installed && !(intoMasterFolder && master.InstallLocation.empty());
   if (!found) {
-    showError(vk::Format(formatText(12), s.MasterProductTitle));
-    exitInstaller(1);
+    refuseInstallation(vk::Format(formatText(12), s.MasterProductTitle));
   }
   if (!vk::Trim(s.MinimumMasterVersion).empty() &&
       CompareProductVersion(master.DisplayVersion, s.MinimumMasterVersion) < 0) {
-    showError(vk::Format(formatText(112), s.MinimumMasterVersion, s.MasterProductTitle));
-    exitInstaller(1);
+    refuseInstallation(vk::Format(formatText(112), s.MinimumMasterVersion, s.MasterProductTitle));
   }
   if (intoMasterFolder) c.masterFolder = master.InstallLocation;
 }

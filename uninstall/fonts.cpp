@@ -11,10 +11,6 @@
 
 namespace uninstall {
 
-namespace {
-
-}  // namespace
-
 int RemoveFonts(const vk::String& productFonts, StepContext& run) {
   const std::vector<ProductFont> fonts = ParseProductFonts(productFonts);
   if (fonts.empty()) return 0;
