@@ -134,6 +134,11 @@ bool BuildInstaller(const Project& project, const fs::path& engine, const fs::pa
   header.archiveChecksum = archive.archiveChecksum();
 
   std::vector<uint8_t> packed;
+  if (plain.size() > setup::kMaxSettingsSize) {
+    error = "the settings (" + Size(plain.size()) + ") exceed the engine's limit of 50 MiB; "
+            "move large pictures, sounds or texts out of the settings";
+    return false;
+  }
   if (!setup::PackSettings(header, cipher, plain, packed, 9)) {
     error = "cannot compress the settings";
     return false;

@@ -17,8 +17,10 @@ constexpr size_t kXzInputPiece = 16384;
 constexpr uint64_t kXzProgressInterval = 201;  // milliseconds between progress calls, at least
 
 // Decodes one buffer of one or more concatenated .xz streams into out (replaced). Succeeds only
-// when the decoder reaches the stream end with all input consumed; on failure out is emptied.
-bool XzDecode(const void* data, size_t size, std::vector<uint8_t>& out,
+// when the decoder reaches the stream end with all input consumed and at most maxOut bytes came
+// out; on failure out is emptied. The output buffer never grows past maxOut + 1 bytes, so damaged
+// or hostile input cannot make it ask for more memory than the caller allows.
+bool XzDecode(const void* data, size_t size, std::vector<uint8_t>& out, size_t maxOut,
               const XzProgress& progress = {}, const MillisecondClock& clock = {});
 
 // Decoding piece by piece: feed input as it comes and take the output through a sink, so that
@@ -37,6 +39,11 @@ public:
   // most outputPiece bytes. Returns End once the stream(s) ended with the last piece, More while
   // more input is expected, Error on damaged or truncated data (sticky until reset()).
   Status feed(const uint8_t* data, size_t size, bool last, const Sink& sink);
+  // Pull decoding: one decoder call on at most kXzInputPiece bytes of input (in and inLeft
+  // advance past what it took) into at most room bytes of out (produced says how many). last
+  // marks that the input given is all there is. More while the streams go on (more input or
+  // more room wanted), End once they ended with every input byte used, Error on damage.
+  Status step(const uint8_t*& in, size_t& inLeft, bool last, uint8_t* out, size_t room, size_t& produced);
   // Ready for a new stream.
   void reset();
   uint64_t totalOut() const { return totalOut_; }

@@ -58,19 +58,30 @@ bool CopyWhole(vk::File& from, vk::File& to) {
   }
 }
 
-// Step 5: a log from before the file was UTF-8 is rewritten as a whole.
+// Step 5: a log from before the file was UTF-8 is rewritten as a whole. It is converted piece by
+// piece into a temporary file and copied back, so that a log of any size takes little memory; the
+// old text stays as it is unless the whole conversion was written.
 void ConvertIfOld(vk::File& log, int64_t size) {
-  if (size <= 0 || static_cast<uint64_t>(size) > SIZE_MAX) return;
+  if (size <= 0) return;
   char start[3] = {};
   const int64_t probe = size < 3 ? size : 3;
   if (!log.Seek(0) || !log.Read(start, probe)) return;
   if (!LogNeedsConversion(std::string_view(start, static_cast<size_t>(probe)))) return;
-  vk::String old(static_cast<size_t>(size), '\0');
-  if (!log.Seek(0) || !log.Read(old.data(), size)) return;
-  const vk::String converted = ConvertOldLog(old);
+  RunningLogFile converted;
+  if (!converted.Open()) return;
+  vk::ScopeExit remove([&] { converted.CloseAndDelete(); });
+  OldLogConverter converter;
+  std::vector<char> buffer(kCopyChunk);
+  if (!log.Seek(0)) return;
+  for (;;) {
+    int64_t got = 0;
+    if (!log.Read(buffer.data(), kCopyChunk, &got)) return;
+    if (got == 0) break;
+    if (!converted.Write(converter.feed(std::string_view(buffer.data(), size_t(got))))) return;
+  }
+  if (!converted.Write(converter.finish())) return;
   // A UTF-16 log may come out shorter, so the file is cut at the new end.
-  if (log.Seek(0) && log.Write(converted.data(), static_cast<int64_t>(converted.size())))
-    log.SetEnd();
+  if (log.Seek(0) && converted.CopyTo(log)) log.SetEnd();
 }
 
 // Step 11: a later run by another user must be able to append.
@@ -134,12 +145,13 @@ bool RunningLogFile::Open() {
   return true;
 }
 
-void RunningLogFile::Write(std::string_view bytes) {
-  if (bytes.empty() || !file_.IsOpen()) return;
+bool RunningLogFile::Write(std::string_view bytes) {
+  if (!file_.IsOpen()) return false;
+  if (bytes.empty()) return true;
   KeepLastError keep;
   // Unbuffered: WriteFile hands each line to the system at once, so it outlives a crash of
   // the process without the cost of flushing to disk per line.
-  file_.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return file_.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 bool RunningLogFile::CopyTo(vk::File& out) {

@@ -54,8 +54,8 @@ public:
   bool Open();
   bool IsOpen() const { return file_.IsOpen(); }
   const vk::Streng& Path() const { return path_; }
-  // Failures are ignored; the thread's last error is kept.
-  void Write(std::string_view bytes);
+  // The thread's last error is kept; false when the bytes could not be written.
+  bool Write(std::string_view bytes);
   // The whole content, from the first byte, appended to `out`.
   bool CopyTo(vk::File& out);
   void CloseAndDelete();

@@ -64,6 +64,11 @@ int DecodeEntryRecord(const uint8_t* record, size_t size, ArchiveEntry& e) {
   return kOk;
 }
 
+uint32_t RecordLength(size_t fieldsSize, int64_t dataSize) {
+  const uint64_t length = uint64_t(fieldsSize) + uint64_t(dataSize) + 4;
+  return dataSize < 0 || length > 0xFFFFFFFFu ? 0 : uint32_t(length);
+}
+
 void RunningChecksum::add(const uint8_t* data, size_t size) {
   if (carried_) {
     while (carried_ < 4 && size) {
@@ -101,7 +106,7 @@ void ByteQueue::consume(size_t n) {
   }
 }
 
-int ChunkReader::next(ByteQueue& queue) {
+int ChunkReader::load() {
   const uint64_t left = size_ - pos_;
   // A partial chunk head cannot be a chunk.
   if (left < 8) return kChunkTooLong;
@@ -120,20 +125,59 @@ int ChunkReader::next(ByteQueue& queue) {
     cipher_->Decipher(work_);
     if (work_.empty()) return kChunkUndecodable;
   }
-  if (compressed_) {
-    Bytes decoded;
-    if (!vk::XzDecode(work_.data(), work_.size(), decoded)) return kChunkUndecodable;
-    queue.append(decoded.data(), decoded.size());
-  } else {
-    queue.append(work_.data(), work_.size());
+  taken_ = 0;
+  decoder_.reset();
+  loaded_ = true;
+  return kOk;
+}
+
+int ChunkReader::readCurrent(uint8_t* out, size_t room, size_t& produced) {
+  produced = 0;
+  if (!loaded_) return kOk;
+  if (!compressed_) {
+    const size_t left = work_.size() - taken_;
+    produced = left < room ? left : room;
+    std::memcpy(out, work_.data() + taken_, produced);
+    taken_ += produced;
+    if (taken_ == work_.size()) loaded_ = false;
+    return kOk;
+  }
+  // Decoder steps until some output comes or the chunk's streams end.
+  while (produced == 0) {
+    const uint8_t* in = work_.data() + taken_;
+    size_t inLeft = work_.size() - taken_;
+    const vk::XzDecoder::Status status = decoder_.step(in, inLeft, true, out, room, produced);
+    taken_ = work_.size() - inLeft;
+    if (status == vk::XzDecoder::Status::Error) return kChunkUndecodable;
+    if (status == vk::XzDecoder::Status::End) {
+      loaded_ = false;
+      break;
+    }
+  }
+  return kOk;
+}
+
+int ChunkReader::read(uint8_t* out, size_t room, size_t& produced) {
+  produced = 0;
+  while (produced == 0 && room != 0) {
+    if (!loaded_) {
+      if (pos_ == size_) return kOk;
+      if (int err = load()) return err;
+    }
+    if (int err = readCurrent(out, room, produced)) return err;
   }
   return kOk;
 }
 
 int ArchiveReader::fill(size_t need) {
+  if (piece_.empty()) piece_.resize(kPlainPiece);
   while (queue_.size() < need) {
-    if (chunks_.remaining() == 0) return kCorruptEntry;  // the archive ends inside an item
-    if (int err = chunks_.next(queue_)) return err;
+    // No more than the record still lacks, so that the queue never holds much beyond it.
+    const size_t lack = need - queue_.size();
+    size_t got = 0;
+    if (int err = chunks_.read(piece_.data(), lack < piece_.size() ? lack : piece_.size(), got)) return err;
+    if (got == 0) return kCorruptEntry;  // the archive ends inside an item
+    queue_.append(piece_.data(), got);
   }
   return kOk;
 }
@@ -145,12 +189,16 @@ int ArchiveReader::nextEntry(ArchiveEntry& entry, int32_t& dataSize) {
   if (size < 0) return kItemSizeNegative;
   if (size > kMaxItemSize) return kItemSizeTooLarge;
   if (int err = fill(4)) return err;
-  const uint32_t length = Le32(queue_.data());
-  if (length > kMaxRecordLength) return kCorruptEntry;
-  if (int err = fill(4 + size_t(length))) return err;
-  const int err = DecodeEntryRecord(queue_.data() + 4, length, entry);
+  // The length covers the fields, the data and its checksum: what is left for the fields must be
+  // a plausible record.
+  const uint64_t length = Le32(queue_.data());
+  if (length < uint64_t(size) + 4) return kCorruptEntry;
+  const uint64_t fields = length - uint64_t(size) - 4;
+  if (fields > kMaxRecordLength) return kCorruptEntry;
+  if (int err = fill(4 + size_t(fields))) return err;
+  const int err = DecodeEntryRecord(queue_.data() + 4, size_t(fields), entry);
   if (err) return err;
-  queue_.consume(4 + size_t(length));
+  queue_.consume(4 + size_t(fields));
   dataSize_ = dataSize = size;
   inItem_ = true;
   return kOk;
@@ -158,16 +206,25 @@ int ArchiveReader::nextEntry(ArchiveEntry& entry, int32_t& dataSize) {
 
 int ArchiveReader::readData(const Sink& sink) {
   if (!inItem_) return kCorruptEntry;
+  if (piece_.empty()) piece_.resize(kPlainPiece);
   RunningChecksum sum;
   size_t left = size_t(dataSize_);
+  const auto take = [&](const uint8_t* data, size_t n) {
+    sum.add(data, n);
+    if (sink) sink(data, n);
+    left -= n;
+  };
+  // What the record's read left in the queue first, then straight from the chunks.
+  if (queue_.size()) {
+    const size_t n = queue_.size() < left ? queue_.size() : left;
+    take(queue_.data(), n);
+    queue_.consume(n);
+  }
   while (left) {
-    if (queue_.size() == 0)
-      if (int err = fill(1)) return err;
-    const size_t piece = queue_.size() < left ? queue_.size() : left;
-    sum.add(queue_.data(), piece);
-    if (sink) sink(queue_.data(), piece);
-    queue_.consume(piece);
-    left -= piece;
+    size_t got = 0;
+    if (int err = chunks_.read(piece_.data(), left < piece_.size() ? left : piece_.size(), got)) return err;
+    if (got == 0) return kCorruptEntry;
+    take(piece_.data(), got);
   }
   if (int err = fill(4)) return err;
   const uint32_t stored = Le32(queue_.data());
@@ -177,10 +234,15 @@ int ArchiveReader::readData(const Sink& sink) {
   return stored == sum.value() ? kOk : kItemChecksum;
 }
 
-int ArchiveReader::finish() const {
+int ArchiveReader::finish() {
+  if (inItem_ || index_ != sizes_.size()) return kCorruptEntry;
   if (chunks_.remaining()) return kArchiveLeftOver;
   if (queue_.size()) return kQueueLeftOver;
-  return kOk;
+  // The last chunk must end where the last item does.
+  uint8_t probe[16];
+  size_t got = 0;
+  if (int err = chunks_.readCurrent(probe, sizeof probe, got)) return err;
+  return got ? kQueueLeftOver : kOk;
 }
 
 ArchiveWriter::ArchiveWriter(ArchiveWriterOptions options, Output output)
@@ -228,8 +290,10 @@ bool ArchiveWriter::beginItem(const ArchiveEntry& entry, int64_t size) {
   if (failed_ || inItem_ || size < 0 || size > kMaxItemSize) return false;
   Bytes record;
   if (entry.name.empty() || !EncodeEntryRecord(entry, record)) return false;
+  const uint32_t length = RecordLength(record.size(), size);
+  if (length == 0) return false;
   Bytes head;
-  AppendLe32(head, uint32_t(record.size()));
+  AppendLe32(head, length);
   if (!put(head.data(), head.size()) || !put(record.data(), record.size())) return false;
   sizes_.push_back(static_cast<int32_t>(size));
   item_ = RunningChecksum();

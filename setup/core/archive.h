@@ -6,12 +6,14 @@
 // then enciphered (with the length trailer) when the container is enciphered.
 //
 // Plain form: the payloads' plain bytes joined into one stream, which holds for every item
-//   [u32 record length][entry record: record-length bytes][data: item-size bytes][u32 data checksum]
-// The data and its checksum follow the record and are not counted in its length; the item sizes
-// come from the header. Items may span chunks in any way.
+//   [u32 record length][fields 1-11][data: item-size bytes][u32 data checksum]
+// The record length counts the fields, the data and its checksum; the item sizes come from the
+// header, so the fields' length is the record length less item size and 4. Items may span chunks
+// in any way.
 //
-// The reader keeps about one plain chunk plus one record in memory: an item's data is handed to
-// the caller's sink piece by piece as chunks arrive.
+// The reader keeps one item's fields and one piece of plain bytes in memory: a chunk's payload is
+// decoded only as far as the items need it, and an item's data is handed to the caller's sink
+// piece by piece, so neither a large item nor a chunk that expands enormously is ever held whole.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,8 +26,10 @@
 
 namespace setup {
 
-// Entry records longer than this are taken as damage rather than buffered.
+// Record fields (1-11) longer than this are taken as damage rather than buffered.
 constexpr uint32_t kMaxRecordLength = 1u << 20;
+// Plain bytes decoded from a chunk at a time.
+constexpr size_t kPlainPiece = 65536;
 constexpr int32_t kMsiPackageKind = 11;
 
 struct ArchiveEntry {
@@ -47,6 +51,9 @@ struct ArchiveEntry {
 
 // Record fields 1-11 (without the length prefix). false when a text holds a zero character.
 bool EncodeEntryRecord(const ArchiveEntry& entry, Bytes& out);
+// The record length stored in front of an item: its fields, its data and the data checksum.
+// 0 when that does not fit the 32-bit length.
+uint32_t RecordLength(size_t fieldsSize, int64_t dataSize);
 // Bounded parse of exactly size bytes: 110 when a field runs past the record, a text has no
 // terminator inside it, or bytes are left over; 70 for an empty name.
 int DecodeEntryRecord(const uint8_t* record, size_t size, ArchiveEntry& entry);
@@ -76,9 +83,9 @@ private:
   size_t head_ = 0;
 };
 
-// Reads chunk after chunk from the stored archive, appending plain payloads to a queue. The
-// archive is read through a ByteSource (the mapped section, or the installer file in file mode),
-// one chunk at a time.
+// Reads chunk after chunk from the stored archive through a ByteSource (the mapped section, or
+// the installer file in file mode) and hands out the plain bytes of the current chunk in pieces,
+// decoding only as many as are asked for.
 class ChunkReader {
 public:
   // cipher: null or without key means not enciphered.
@@ -88,19 +95,29 @@ public:
   ChunkReader(const uint8_t* archive, size_t size, const vk::Blowfish* cipher, bool compressed)
       : owned_(std::make_unique<MemorySource>(archive, size)), source_(owned_.get()), size_(size),
         cipher_(cipher && cipher->hasKey() ? cipher : nullptr), compressed_(compressed) {}
-  // 61, 63, 62, 60, kArchiveReadFailed, or kOk.
-  int next(ByteQueue& queue);
+
+  // Up to room plain bytes into out; produced 0 only at the end of the archive. Moves on to the
+  // next chunk when the current one has given all it holds. 61, 63, 62, 60, kArchiveReadFailed,
+  // or kOk.
+  int read(uint8_t* out, size_t room, size_t& produced);
+  // The same from the loaded chunk only: produced 0 once it has ended (or none is loaded).
+  int readCurrent(uint8_t* out, size_t room, size_t& produced);
   uint64_t remaining() const { return size_ - pos_; }
   uint64_t position() const { return pos_; }
 
 private:
+  int load();
+
   std::unique_ptr<MemorySource> owned_;
   const ByteSource* source_;
   uint64_t size_;
   uint64_t pos_ = 0;
   const vk::Blowfish* cipher_;
   bool compressed_;
-  Bytes work_;
+  Bytes work_;  // the current chunk's payload as stored, deciphered
+  size_t taken_ = 0;
+  bool loaded_ = false;
+  vk::XzDecoder decoder_;
 };
 
 class ArchiveReader {
@@ -121,13 +138,15 @@ public:
   // The current item's data, in pieces, then its checksum (100). sink may be empty to skip it.
   // 110 when the archive ends inside the data.
   int readData(const Sink& sink);
-  // After the last item: 80 for archive bytes left, 83 for plain bytes left in the queue.
-  int finish() const;
+  // After the last item: 80 for archive bytes left, 83 for plain bytes left (or a chunk error
+  // when the last chunk turns out damaged behind its last plain byte).
+  int finish();
 
 private:
   int fill(size_t need);
 
   ChunkReader chunks_;
+  Bytes piece_;
   ByteQueue queue_;
   std::vector<int32_t> sizes_;
   size_t index_ = 0;

@@ -182,12 +182,13 @@ int UnpackSettings(const SetupHeader& header, const vk::Blowfish& cipher, const 
     cipher.Decipher(packed);
   else
     vk::XorScramble(packed.data(), packed.size(), header.blockChecksum);
-  if (!vk::XzDecode(packed.data(), packed.size(), plain)) return kSettingsUndecodable;
+  if (!vk::XzDecode(packed.data(), packed.size(), plain, kMaxSettingsSize)) return kSettingsUndecodable;
   return kOk;
 }
 
 bool PackSettings(SetupHeader& header, const vk::Blowfish& cipher, const Bytes& plain, Bytes& packed,
                   uint32_t xzPreset) {
+  if (plain.size() > kMaxSettingsSize) return false;
   header.blockChecksum = vk::checksum(plain.data(), plain.size());
   Bytes compressed;
   if (!vk::XzEncode(plain.data(), plain.size(), compressed, xzPreset)) return false;

@@ -21,6 +21,9 @@ constexpr uint32_t kSetupMagic = 0xA4F23DE5;
 constexpr const char* kEngineVersion = "42.0";
 constexpr char kSectionName[] = ".setup";
 constexpr int32_t kMaxBlockSize = 0x31FFFFF;
+// The settings block unpacks to no more than the largest block; a block that would unpack to more
+// is damaged (or hostile) and is refused before it can take more memory.
+constexpr size_t kMaxSettingsSize = size_t(kMaxBlockSize);
 constexpr int32_t kMaxItemSize = 0x40000000;
 constexpr uint32_t kMinPeOffset = 64, kMaxPeOffset = 4096;
 constexpr uint32_t kMinSections = 4, kMaxSections = 99;
@@ -166,12 +169,14 @@ Bytes ComposeSection(SetupHeader& header, const Bytes& packedBlock, const Bytes&
 // Keys the cipher from the header when kEnciphered is set; otherwise leaves it without a key.
 void KeyCipher(const SetupHeader& header, vk::Blowfish& cipher);
 
-// Decipher (or XOR with the block checksum), then xz: 47 when it does not decode.
+// Decipher (or XOR with the block checksum), then xz: 47 when it does not decode or would unpack
+// to more than kMaxSettingsSize bytes.
 int UnpackSettings(const SetupHeader& header, const vk::Blowfish& cipher, const uint8_t* block, size_t size,
                    Bytes& plain);
 
 // Builder: the inverse. Sets header.blockChecksum to the checksum of plain (it is the XOR key
-// without a cipher) and returns the packed block; false when compression fails.
+// without a cipher) and returns the packed block; false when compression fails or plain is larger
+// than the engine unpacks.
 bool PackSettings(SetupHeader& header, const vk::Blowfish& cipher, const Bytes& plain, Bytes& packed,
                   uint32_t xzPreset = 6);
 

@@ -64,30 +64,52 @@ bool LogNeedsConversion(std::string_view content) {
   return !content.empty() && !content.starts_with(kUtf8Mark);
 }
 
-namespace {
-
-vk::Streng DecodeUtf16(std::string_view bytes, bool bigEndian) {
-  vk::Streng text;
-  text.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto lo = static_cast<unsigned char>(bytes[i + (bigEndian ? 1 : 0)]);
-    const auto hi = static_cast<unsigned char>(bytes[i + (bigEndian ? 0 : 1)]);
-    text += static_cast<char16_t>(lo | (hi << 8));
-  }
-  return text;
+vk::String OldLogConverter::feed(std::string_view piece) {
+  if (form_ != Form::Unknown) return convert(piece, false);
+  held_.append(piece);
+  // Two bytes tell the form; a shorter file is 1252 (finish).
+  if (held_.size() < 2) return {};
+  const std::string start = std::move(held_);
+  held_.clear();
+  if (start.starts_with("\xFF\xFE")) form_ = Form::Utf16Le;
+  else if (start.starts_with("\xFE\xFF")) form_ = Form::Utf16Be;
+  else form_ = Form::Cp1252;
+  return kUtf8Mark + convert(std::string_view(start).substr(form_ == Form::Cp1252 ? 0 : 2), false);
 }
 
-}  // namespace
+vk::String OldLogConverter::finish() {
+  if (form_ != Form::Unknown) return convert({}, true);
+  const std::string start = std::move(held_);
+  held_.clear();
+  form_ = Form::Cp1252;
+  return kUtf8Mark + convert(start, true);
+}
+
+vk::String OldLogConverter::convert(std::string_view bytes, bool last) {
+  if (form_ == Form::Cp1252) return vk::Cp1252ToUtf8(bytes);
+  held_.append(bytes);
+  const bool bigEndian = form_ == Form::Utf16Be;
+  vk::Streng text;
+  text.reserve(held_.size() / 2);
+  size_t used = 0;
+  for (; used + 1 < held_.size(); used += 2) {
+    const auto lo = static_cast<unsigned char>(held_[used + (bigEndian ? 1 : 0)]);
+    const auto hi = static_cast<unsigned char>(held_[used + (bigEndian ? 0 : 1)]);
+    text += static_cast<char16_t>(lo | (hi << 8));
+  }
+  // A high surrogate at the end of a piece waits for its partner; an odd last byte is dropped.
+  if (!last && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+    text.pop_back();
+    used -= 2;
+  }
+  held_.erase(0, last ? held_.size() : used);
+  return vk::StrengToUtf8(text);
+}
 
 vk::String ConvertOldLog(std::string_view content) {
-  vk::String out = kUtf8Mark;
-  if (content.starts_with("\xFF\xFE"))
-    out += vk::StrengToUtf8(DecodeUtf16(content.substr(2), false));
-  else if (content.starts_with("\xFE\xFF"))
-    out += vk::StrengToUtf8(DecodeUtf16(content.substr(2), true));
-  else
-    out += vk::Cp1252ToUtf8(content);
-  return out;
+  OldLogConverter converter;
+  vk::String out = converter.feed(content);
+  return out + converter.finish();
 }
 
 namespace {

@@ -48,6 +48,22 @@ bool LogNeedsConversion(std::string_view content);
 // order) is decoded as UTF-16 so that it survives; everything else is read as Windows-1252.
 vk::String ConvertOldLog(std::string_view content);
 
+// The same conversion over content that arrives in pieces of any length, so that a log of any
+// size is converted without being held whole: each piece gives the converted text that is
+// complete so far (the first one with the mark), finish() what a cut left over.
+class OldLogConverter {
+public:
+  vk::String feed(std::string_view piece);
+  vk::String finish();
+
+private:
+  enum class Form { Unknown, Cp1252, Utf16Le, Utf16Be };
+  vk::String convert(std::string_view bytes, bool last);
+
+  Form form_ = Form::Unknown;
+  std::string held_;  // bytes of a mark, a UTF-16 unit or a surrogate pair not yet complete
+};
+
 // Makes a log or summary entry end in an empty line ("\r\n\r\n"), adding only what is missing.
 vk::Streng EndWithEmptyLine(vk::Streng entry);
 vk::String EndWithEmptyLine(vk::String entry);

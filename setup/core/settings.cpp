@@ -43,11 +43,21 @@ bool IsAbsolutePath(std::u16string_view p) {
   return p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\';
 }
 
-// Reads a count bounded by 0..max; returns false when it is out of bounds.
-bool ReadCount(SettingsStream& s, int32_t max, int32_t& count) {
+// Reads a count bounded by 0..max; returns false when it is out of bounds or when the rest of
+// the block cannot hold that many records of at least minBytes each, so that nothing is made
+// for records that are not there.
+bool ReadCount(SettingsStream& s, int32_t max, size_t minBytes, int32_t& count) {
   s.readI32(count);
-  return count >= 0 && count <= max;
+  return count >= 0 && count <= max && uint64_t(count) * minBytes <= s.remaining();
 }
+
+// The fewest bytes each kind of record takes: every text at least its length prefix or
+// terminator, every number its width.
+constexpr size_t kMinPageText = 4;        // readLen32
+constexpr size_t kMinAssociation = 13;    // i32, five Z8, sized, Z16, sized
+constexpr size_t kMinShortcut = 11;       // five sized, three u8, Z8, two u8
+constexpr size_t kMinUninstallValue = 3;  // Z8, u8, sized
+constexpr size_t kMinText = 2;            // Z16
 
 }  // namespace
 
@@ -111,10 +121,10 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
   s.readLen16(out.GreetingLink);
 
   int32_t count;
-  if (!ReadCount(s, kMaxPageTexts, count)) return kErrLicenseCount;
+  if (!ReadCount(s, kMaxPageTexts, kMinPageText, count)) return kErrLicenseCount;
   out.LicenseTexts.resize(size_t(count));
   for (auto& text : out.LicenseTexts) s.readLen32(text);
-  if (!ReadCount(s, kMaxPageTexts, count)) return kErrReadmeCount;
+  if (!ReadCount(s, kMaxPageTexts, kMinPageText, count)) return kErrReadmeCount;
   out.ReadmeTexts.resize(size_t(count));
   for (auto& text : out.ReadmeTexts) s.readLen32(text);
 
@@ -191,7 +201,7 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
     out.FileDeletions.push_back(std::move(d));
   }
 
-  if (!ReadCount(s, kMaxRecords, count)) return kErrAssociationCount;
+  if (!ReadCount(s, kMaxRecords, kMinAssociation, count)) return kErrAssociationCount;
   out.FileAssociations.resize(size_t(count));
   for (auto& a : out.FileAssociations) {
     s.readI32(a.kind);
@@ -205,7 +215,7 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
     s.readSized(a.icon);
   }
 
-  if (!ReadCount(s, kMaxRecords, count)) return kErrShortcutCount;
+  if (!ReadCount(s, kMaxRecords, kMinShortcut, count)) return kErrShortcutCount;
   out.Shortcuts.resize(size_t(count));
   for (auto& e : out.Shortcuts) {
     s.readSized(e.target);
@@ -226,7 +236,7 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
   s.readZ16(out.TaskbarPinName);
   s.readZ16(out.TaskbarPinCommand);
 
-  if (!ReadCount(s, kMaxRecords, count)) return kErrUninstallValueCount;
+  if (!ReadCount(s, kMaxRecords, kMinUninstallValue, count)) return kErrUninstallValueCount;
   out.UninstallValues.resize(size_t(count));
   for (auto& v : out.UninstallValues) {
     s.readZ8(v.name);
@@ -255,6 +265,8 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
   int32_t textCount;
   s.readI32(textCount);
   if (textCount < 1 || textCount > kMaxTexts) return kErrTextCount;
+  // The table is made only when the rest of the block can hold its names and texts.
+  if ((uint64_t(textCount) + 1) * languageCount * kMinText > s.remaining()) return kErrEndMarker;
   std::vector<vk::Streng> names(languageCount);
   for (auto& name : names) s.readZ16(name);
   std::vector<vk::Streng> texts(size_t(textCount) * languageCount);

@@ -10,7 +10,9 @@
 #include <map>
 
 #include "builder/pe_section.h"
+#include "lib/checksum.h"
 #include "setup/core/container.h"
+#include "tests/common/hand_archive.h"
 #include "tests/e2e/harness.h"
 
 namespace {
@@ -61,7 +63,7 @@ Layout LayoutOf(const Bytes& file) {
   return l;
 }
 
-enum class Variant { Image, ImageCipher, File, FileCipher, Signature, Product64 };
+enum class Variant { Image, ImageCipher, File, FileCipher, Signature, Product64, ImagePlain };
 
 class Fixtures {
 public:
@@ -87,6 +89,7 @@ public:
     auto it = built_.find(v);
     if (it != built_.end()) return it->second;
     const bool file = v == Variant::File || v == Variant::FileCipher;
+    const bool compress = !file && v != Variant::ImagePlain;
     const bool cipher = v == Variant::ImageCipher || v == Variant::FileCipher;
     std::string name = std::to_string(int(v));
     name.insert(0, 1, 'v');
@@ -95,7 +98,7 @@ public:
          << "bitness = \"" << (v == Variant::Product64 ? "64" : "any") << "\"\n"
          << "[options]\nuninstaller_without_data = " << (v == Variant::ImageCipher ? "true" : "false") << "\n"
          << "[archive]\nmode = \"" << (file ? "file" : "image") << "\"\n"
-         << "compress = " << (file ? "false" : "true") << "\ncipher = " << (cipher ? "true" : "false") << "\n"
+         << "compress = " << (compress ? "true" : "false") << "\ncipher = " << (cipher ? "true" : "false") << "\n"
          << "[wizard]\nintegrity = \"" << (v == Variant::Signature ? "signature" : "checksum") << "\"\n"
          << "[texts.English]\n13 = \"" << kProductCorruptText << "\"\n"
          << "[[files]]\nsource = \"small.txt\"\n";
@@ -118,8 +121,22 @@ Fixtures& TheFixtures() {
   return fixtures;
 }
 
-// The settings block decoded, changed and packed again (with its new checksum), and the section
-// put onto a fresh copy of the engine as the builder does: for damage inside the records.
+// A section put onto a fresh copy of the engine as the builder does, with the engine checksum
+// of that copy.
+Bytes OntoEngine(setup::SetupHeader& h, const Bytes& packedBlock, const Bytes& archive) {
+  Bytes section = setup::ComposeSection(h, packedBlock, archive);
+  Bytes exe = ReadAll(e2e::TestEngine());
+  builder::AppendedSection placed;
+  std::string error;
+  EXPECT_TRUE(builder::AppendSetupSection(exe, section, uint32_t(section.size()), placed, error)) << error;
+  h.engineChecksum = setup::EngineChecksum(exe.data(), placed.rawPointer, placed.peOffset);
+  const Bytes header = setup::SerializeHeader(h);
+  std::copy(header.begin(), header.end(), exe.begin() + placed.rawPointer);
+  return exe;
+}
+
+// The settings block decoded, changed and packed again (with its new checksum): for damage inside
+// the records.
 Bytes WithSettings(const Bytes& installer, const std::function<void(Bytes&)>& change) {
   Layout l = LayoutOf(installer);
   setup::SetupHeader h = l.header;
@@ -131,15 +148,17 @@ Bytes WithSettings(const Bytes& installer, const std::function<void(Bytes&)>& ch
   Bytes packed;
   EXPECT_TRUE(setup::PackSettings(h, cipher, plain, packed));
   const Bytes archive(installer.begin() + l.archive(), installer.begin() + l.archive() + h.archiveSize);
-  Bytes section = setup::ComposeSection(h, packed, archive);
-  Bytes exe = ReadAll(e2e::TestEngine());
-  builder::AppendedSection placed;
-  std::string error;
-  EXPECT_TRUE(builder::AppendSetupSection(exe, section, uint32_t(section.size()), placed, error)) << error;
-  h.engineChecksum = setup::EngineChecksum(exe.data(), placed.rawPointer, placed.peOffset);
-  const Bytes header = setup::SerializeHeader(h);
-  std::copy(header.begin(), header.end(), exe.begin() + placed.rawPointer);
-  return exe;
+  return OntoEngine(h, packed, archive);
+}
+
+// The same settings with another archive and its item sizes.
+Bytes WithArchive(const Bytes& installer, const Bytes& archive, const std::vector<int32_t>& sizes) {
+  Layout l = LayoutOf(installer);
+  setup::SetupHeader h = l.header;
+  h.itemSizes = sizes;
+  h.archiveChecksum = vk::checksum(archive.data(), archive.size());
+  const Bytes block(installer.begin() + l.block(), installer.begin() + l.block() + h.blockSize);
+  return OntoEngine(h, block, archive);
 }
 
 // A run that shows no box ends by itself with its code.
@@ -169,6 +188,38 @@ TEST(Container, SixtyFourBitProductWithBatchAdditionsReadsToTheEnd) {
   const fs::path& exe = TheFixtures().installer(Variant::Product64);
   ExpectQuietExit(exe, "/silent /b1:\"echo one~~echo `two`\" /b3:\"echo three\"", 1, true);
   ExpectQuietExit(exe, "/a", 1, true);
+}
+
+// Items laid out by another writer than ours install; a record whose length disagrees with its
+// fields, data and checksum stops the run with the corrupt-entry error before that item.
+TEST(Container, RecordsFramedByAnotherWriterInstall) {
+  const Bytes base = ReadAll(TheFixtures().installer(Variant::ImagePlain));
+  const fs::path folder = e2e::DriveC() / "e2e-hand-framed";
+  const std::string args = "/silent /d:\"C:\\e2e-hand-framed\"";
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+
+  std::vector<int32_t> sizes;
+  const fs::path good = TheFixtures().dir() / "hand-framed.exe";
+  WriteAll(good, WithArchive(base, hand::Archive({{"one.txt", "first file\r\n"}, {"two.txt", "second"}}, sizes), sizes));
+  ExpectQuietExit(good, args, 1, false);
+  EXPECT_EQ("first file\r\n", e2e::ReadFile(folder / "one.txt"));
+  EXPECT_EQ("second", e2e::ReadFile(folder / "two.txt"));
+  fs::remove_all(folder, ec);
+
+  const fs::path bad = TheFixtures().dir() / "hand-framed-bad.exe";
+  WriteAll(bad, WithArchive(base, hand::Archive({{"one.txt", "first"}, {"two.txt", "second", 0, 1}}, sizes), sizes));
+  ExpectQuietExit(bad, args, -1, false);
+  EXPECT_EQ("first", e2e::ReadFile(folder / "one.txt"));
+  EXPECT_FALSE(fs::exists(folder / "two.txt"));
+  fs::remove_all(folder, ec);
+  Launched shown(e2e::ProgramCommandLine(bad.string(), "/d:\"C:\\e2e-hand-framed\""), true);
+  std::optional<e2e::Window> box = e2e::WaitWindow(kFatalCaption, "#32770");
+  ASSERT_TRUE(box) << "no box; the run said: " << shown.output();
+  EXPECT_NE(std::string::npos, box->message().find("Error code: 110")) << box->message();
+  EXPECT_TRUE(e2e::PressButton(kFatalCaption, "OK", "#32770"));
+  EXPECT_EQ(-1, shown.wait(15000)) << shown.output();
+  fs::remove_all(folder, ec);
 }
 
 struct Damage {

@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "lib/checksum.h"
+#include "lib/xz.h"
 #include "setup/core/archive.h"
 #include "setup/core/container.h"
+#include "tests/common/hand_archive.h"
 
 namespace {
 
@@ -147,18 +151,18 @@ void Reframe(Bytes& archive, const std::function<void(Bytes&)>& change) {
   archive = out;
 }
 
-// The first entry record of a plain stream, changed and re-encoded.
-void ChangeFirstRecord(Bytes& plain, const std::function<void(ArchiveEntry&)>& change) {
-  const uint32_t length = GetU32(plain, 0);
+// The first entry record of a plain stream (its data dataSize bytes), changed and re-encoded.
+void ChangeFirstRecord(Bytes& plain, size_t dataSize, const std::function<void(ArchiveEntry&)>& change) {
+  const uint32_t fields = GetU32(plain, 0) - uint32_t(dataSize) - 4;
   ArchiveEntry e;
-  ASSERT_EQ(DecodeEntryRecord(plain.data() + 4, length, e), kOk);
+  ASSERT_EQ(DecodeEntryRecord(plain.data() + 4, fields, e), kOk);
   change(e);
   Bytes record;
   ASSERT_TRUE(EncodeEntryRecord(e, record));
   Bytes out(4);
-  SetU32(out, 0, uint32_t(record.size()));
+  SetU32(out, 0, RecordLength(record.size(), int64_t(dataSize)));
   out.insert(out.end(), record.begin(), record.end());
-  out.insert(out.end(), plain.begin() + 4 + length, plain.end());
+  out.insert(out.end(), plain.begin() + 4 + fields, plain.end());
   plain = out;
 }
 
@@ -370,7 +374,7 @@ TEST(Container, DamagedContainersGiveTheirErrorCode) {
          fx.mendPlain = [](Bytes& p) { p.resize(p.size() - 4); };  // last checksum missing
          fx.mendArchive = [](Bytes& a) { a.insert(a.end(), {1, 2, 3}); };
        }},
-      {"empty name", 70, plain([](Bytes& p) { ChangeFirstRecord(p, [](ArchiveEntry& e) { e.name.clear(); }); })},
+      {"empty name", 70, plain([](Bytes& p) { ChangeFirstRecord(p, 5, [](ArchiveEntry& e) { e.name.clear(); }); })},
       {"item size negative", 71, [](Fixture&) {}, true, {5, -1, 0}},
       {"item size above 1 GiB", 72, [](Fixture&) {}, true, {5, 0x40000001, 0}},
       {"chunk after the last item", 80,
@@ -383,10 +387,12 @@ TEST(Container, DamagedContainersGiveTheirErrorCode) {
       {"record length one too long", 110, plain([](Bytes& p) { SetU32(p, 0, GetU32(p, 0) + 1); })},
       {"record length one too short", 110, plain([](Bytes& p) { SetU32(p, 0, GetU32(p, 0) - 1); })},
       {"record length huge", 110, plain([](Bytes& p) { SetU32(p, 0, 0x7FFFFFFF); })},
+      {"record length without the data", 110, plain([=](Bytes& p) { SetU32(p, 0, uint32_t(firstRecord)); })},
+      {"record length shorter than data and checksum", 110, plain([](Bytes& p) { SetU32(p, 0, 8); })},
       {"archive ends inside an item", 110, plain([](Bytes& p) { p.resize(p.size() - 1000); })},
       {"name without terminator", 110,
        plain([](Bytes& p) {
-         SetU32(p, 0, 5);
+         SetU32(p, 0, 5 + 5 + 4);  // five bytes of fields before the item's five bytes of data
          p.resize(9);
          std::memcpy(&p[4], "abcde", 5);
        })},
@@ -599,6 +605,112 @@ TEST(Versions, DottedNumericComparison) {
     EXPECT_EQ(CompareVersions(r.a, r.b), r.expected) << r.a << " vs " << r.b;
     EXPECT_EQ(CompareVersions(r.b, r.a), -r.expected) << r.b << " vs " << r.a;
   }
+}
+
+// Reads every item of a plain, unenciphered archive: the names and data, or the first error.
+struct Read {
+  int code = kOk;
+  std::vector<std::pair<std::string, std::string>> items;
+};
+
+Read ReadArchive(const Bytes& archive, const std::vector<int32_t>& sizes, bool compressed) {
+  Read r;
+  ArchiveReader reader(archive.data(), archive.size(), sizes, nullptr, compressed);
+  while (!reader.atEnd()) {
+    ArchiveEntry e;
+    int32_t size = 0;
+    if ((r.code = reader.nextEntry(e, size))) return r;
+    std::string data;
+    if ((r.code = reader.readData([&](const uint8_t* p, size_t n) { data.append(p, p + n); }))) return r;
+    r.items.emplace_back(e.name, data);
+  }
+  r.code = reader.finish();
+  return r;
+}
+
+TEST(Archive, RecordsFramedByAnotherWriterAreRead) {
+  struct Row {
+    const char* name;
+    std::vector<hand::Item> items;
+    int code;
+  };
+  const std::vector<Row> rows = {
+      {"two small items", {{"one.txt", "first\r\n"}, {"two.txt", "second"}}, kOk},
+      {"an empty item", {{"empty.txt", ""}, {"two.txt", "second"}}, kOk},
+      {"length one more", {{"one.txt", "first"}, {"two.txt", "second", 0, 1}}, kCorruptEntry},
+      {"length one less", {{"one.txt", "first", 0, -1}, {"two.txt", "second"}}, kCorruptEntry},
+      {"length without data and checksum", {{"one.txt", "first", 0, -9}}, kCorruptEntry},
+  };
+  for (const Row& row : rows) {
+    std::vector<int32_t> sizes;
+    const Bytes archive = hand::Archive(row.items, sizes);
+    const Read r = ReadArchive(archive, sizes, false);
+    EXPECT_EQ(r.code, row.code) << row.name;
+    if (row.code != kOk) continue;
+    ASSERT_EQ(r.items.size(), row.items.size()) << row.name;
+    for (size_t i = 0; i < r.items.size(); ++i) {
+      EXPECT_EQ(r.items[i].first, row.items[i].name) << row.name;
+      EXPECT_EQ(r.items[i].second, row.items[i].data) << row.name;
+    }
+  }
+}
+
+// Copies of one stream of zeros: a little input that unpacks to count x size bytes.
+Bytes ZeroStreams(size_t size, size_t count) {
+  Bytes one;
+  EXPECT_TRUE(vk::XzEncode(Bytes(size).data(), size, one));
+  Bytes all;
+  for (size_t i = 0; i < count; ++i) all.insert(all.end(), one.begin(), one.end());
+  return all;
+}
+
+size_t PeakMemoryMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return size_t(usage.ru_maxrss) / 1024;
+}
+
+// One chunk of about 120 KB that unpacks to 768 MiB, behind a proper item or in place of one: the
+// reader decodes only what the items need and stops at the first thing that does not fit.
+TEST(Archive, ChunkExpandingFarBeyondItsItemsEndsInItsErrorWithLittleMemory) {
+  std::vector<int32_t> sizes;
+  const Bytes plainArchive = hand::Archive({{"one.txt", "first"}}, sizes);
+  const Bytes itemPlain(plainArchive.begin() + 8, plainArchive.end());
+  const Bytes zeros = ZeroStreams(size_t(8) << 20, 96);
+  ASSERT_LT(zeros.size(), 200000u);
+
+  const auto chunk = [](const Bytes& payload) {
+    Bytes a;
+    hand::Put32(a, uint32_t(payload.size()));
+    hand::Put32(a, vk::checksum(payload.data(), payload.size()));
+    a.insert(a.end(), payload.begin(), payload.end());
+    return a;
+  };
+  Bytes item;
+  ASSERT_TRUE(vk::XzEncode(itemPlain.data(), itemPlain.size(), item));
+  Bytes behind = item;
+  behind.insert(behind.end(), zeros.begin(), zeros.end());
+
+  const Read after = ReadArchive(chunk(behind), sizes, true);
+  EXPECT_EQ(after.code, kQueueLeftOver);
+  EXPECT_EQ(after.items.size(), 1u);
+  EXPECT_EQ(ReadArchive(chunk(zeros), sizes, true).code, kCorruptEntry);
+  EXPECT_LT(PeakMemoryMiB(), 100u);
+}
+
+TEST(Container, SettingsBlockUnpackingBeyondItsLimitIsRefusedWithLittleMemory) {
+  SetupHeader h;
+  h.blockChecksum = 0x12345678;
+  // 64 MiB from a few kilobytes: more than any settings block may hold.
+  Bytes block = ZeroStreams(size_t(8) << 20, 8);
+  vk::XorScramble(block.data(), block.size(), h.blockChecksum);
+  vk::Blowfish none;
+  Bytes plain;
+  EXPECT_EQ(UnpackSettings(h, none, block.data(), block.size(), plain), kSettingsUndecodable);
+  EXPECT_TRUE(plain.empty());
+  EXPECT_LT(PeakMemoryMiB(), 100u);
+  // And the builder does not write one.
+  EXPECT_FALSE(PackSettings(h, none, Bytes(kMaxSettingsSize + 1), block));
 }
 
 TEST(RunningChecksum, PiecesOfAnyLengthGiveTheWholeSum) {

@@ -122,9 +122,29 @@ TEST(LogBlock, OldLogConversion) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LogNeedsConversion(c.content), c.converts) << c.name;
-    if (c.converts) {
-      EXPECT_EQ(ConvertOldLog(c.content), c.result) << c.name;
+    if (!c.converts) continue;
+    EXPECT_EQ(ConvertOldLog(c.content), c.result) << c.name;
+    // Fed in pieces of any size, cutting marks, units and characters apart, the result is the same.
+    for (size_t step = 1; step <= 3; ++step) {
+      OldLogConverter converter;
+      std::string pieces;
+      for (size_t at = 0; at < c.content.size(); at += step) pieces += converter.feed(std::string_view(c.content).substr(at, step));
+      pieces += converter.finish();
+      EXPECT_EQ(pieces, c.result) << c.name << " in pieces of " << step;
     }
+  }
+}
+
+TEST(LogBlock, OldUtf16LogInPiecesKeepsSurrogatePairs) {
+  // U+1F600 as a surrogate pair, cut between its two units and inside each.
+  const std::string content("\xFF\xFE" "a\0\x3D\xD8\x00\xDE" "b\0", 10);
+  const std::string expected = "\xEF\xBB\xBF" "a\xF0\x9F\x98\x80" "b";
+  for (size_t cut = 1; cut < content.size(); ++cut) {
+    OldLogConverter converter;
+    std::string out = converter.feed(std::string_view(content).substr(0, cut));
+    out += converter.feed(std::string_view(content).substr(cut));
+    out += converter.finish();
+    EXPECT_EQ(out, expected) << "cut at " << cut;
   }
 }
 

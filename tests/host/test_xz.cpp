@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -34,7 +35,7 @@ TEST(Xz, RoundTripsAndEncodesDeterministically) {
       const Bytes packed = Encode(plain, check);
       EXPECT_EQ(packed, Encode(plain, check));
       Bytes out{9, 9};
-      ASSERT_TRUE(vk::XzDecode(packed.data(), packed.size(), out)) << plain.size();
+      ASSERT_TRUE(vk::XzDecode(packed.data(), packed.size(), out, SIZE_MAX)) << plain.size();
       EXPECT_EQ(out, plain);
     }
   }
@@ -46,7 +47,7 @@ TEST(Xz, ConcatenatedStreamsDecodeToTheJoinedData) {
   const Bytes second = Encode(b, vk::XzCheck::Crc32);
   packed.insert(packed.end(), second.begin(), second.end());
   Bytes out;
-  ASSERT_TRUE(vk::XzDecode(packed.data(), packed.size(), out));
+  ASSERT_TRUE(vk::XzDecode(packed.data(), packed.size(), out, SIZE_MAX));
   Bytes joined = a;
   joined.insert(joined.end(), b.begin(), b.end());
   EXPECT_EQ(out, joined);
@@ -72,9 +73,35 @@ TEST(Xz, DamagedInputFailsAndLeavesNoOutput) {
   };
   for (const auto& c : cases) {
     Bytes out{1};
-    EXPECT_FALSE(vk::XzDecode(c.input.data(), c.input.size(), out)) << c.name;
+    EXPECT_FALSE(vk::XzDecode(c.input.data(), c.input.size(), out, SIZE_MAX)) << c.name;
     EXPECT_TRUE(out.empty()) << c.name;
   }
+}
+
+// Many copies of one small stream: a little input that unpacks to a great deal.
+Bytes Expanding(size_t streamSize, size_t copies) {
+  const Bytes one = Encode(Bytes(streamSize));
+  Bytes packed;
+  for (size_t i = 0; i < copies; ++i) packed.insert(packed.end(), one.begin(), one.end());
+  return packed;
+}
+
+TEST(Xz, OutputAboveTheCapFailsWithoutGrowingPastIt) {
+  const Bytes plain = Text(100000);
+  const Bytes packed = Encode(plain);
+  Bytes out;
+  EXPECT_TRUE(vk::XzDecode(packed.data(), packed.size(), out, plain.size()));
+  EXPECT_EQ(out, plain);
+  EXPECT_FALSE(vk::XzDecode(packed.data(), packed.size(), out, plain.size() - 1));
+  EXPECT_TRUE(out.empty());
+
+  // 64 MiB from a few kilobytes, against a cap of 1 MiB.
+  const Bytes bomb = Expanding(size_t(8) << 20, 8);
+  ASSERT_LT(bomb.size(), 20000u);
+  Bytes small;
+  EXPECT_FALSE(vk::XzDecode(bomb.data(), bomb.size(), small, size_t(1) << 20));
+  EXPECT_TRUE(small.empty());
+  EXPECT_LE(small.capacity(), (size_t(1) << 20) + 1);
 }
 
 TEST(Xz, ProgressIsRateLimitedAndCanStopTheDecode) {
@@ -86,7 +113,7 @@ TEST(Xz, ProgressIsRateLimitedAndCanStopTheDecode) {
   std::vector<uint64_t> times;
   uint64_t lastIn = 0, lastBits = 0;
   Bytes out;
-  ASSERT_TRUE(vk::XzDecode(packed.data(), packed.size(), out,
+  ASSERT_TRUE(vk::XzDecode(packed.data(), packed.size(), out, SIZE_MAX,
                            [&](uint64_t in, uint64_t total, uint64_t bits) {
                              EXPECT_EQ(total, packed.size());
                              EXPECT_LE(in, total);
@@ -103,7 +130,7 @@ TEST(Xz, ProgressIsRateLimitedAndCanStopTheDecode) {
   for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], 201u);
 
   int calls = 0;
-  EXPECT_FALSE(vk::XzDecode(packed.data(), packed.size(), out, [&](uint64_t, uint64_t, uint64_t) { return ++calls == 2; },
+  EXPECT_FALSE(vk::XzDecode(packed.data(), packed.size(), out, SIZE_MAX, [&](uint64_t, uint64_t, uint64_t) { return ++calls == 2; },
                             clock));
   EXPECT_EQ(calls, 2);
   EXPECT_TRUE(out.empty());
