@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -282,6 +284,25 @@ TEST(Settings, DamagedBlocks) {
     std::vector<uint8_t> empty;
     EXPECT_EQ(Read(empty).code, kErrEndMarker);
   }
+}
+
+size_t PeakMemoryMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return size_t(usage.ru_maxrss) / 1024;
+}
+
+// A table head that claims 200 languages of 10000 texts in a block of a few hundred bytes is
+// refused before two million texts are made for it.
+TEST(Settings, TextTableLargerThanTheBlockIsRefusedBeforeItIsMade) {
+  std::vector<uint8_t> block = Write(Minimal());
+  const uint8_t head[] = {1, 1, 0, 0, 0, 'E', 0, 'n', 0};
+  const auto at = std::search(block.begin(), block.end(), std::begin(head), std::end(head));
+  ASSERT_NE(at, block.end());
+  at[0] = 200;
+  at[1] = 0x10, at[2] = 0x27;  // 10000
+  EXPECT_EQ(Read(block).code, kErrEndMarker);
+  EXPECT_LT(PeakMemoryMiB(), 40u);
 }
 
 TEST(Settings, SilentModeForcesTheUnattendedSwitches) {
