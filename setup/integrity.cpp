@@ -5,6 +5,7 @@
 #include <wintrust.h>
 
 #include "lib/win32/handle.h"
+#include "lib/win32/system_library.h"
 #include "setup/errors.h"
 #include "setup/install_context.h"
 
@@ -22,18 +23,7 @@ WinVerifyTrustFn LoadWinVerifyTrust() {
   static vk::ModuleHandle library;
   static WinVerifyTrustFn function = nullptr;
   if (function) return function;
-  if (!library) {
-    library.reset(LoadLibraryExW(L"wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    // Systems without the search flags refuse it as a bad parameter; there the full path serves.
-    if (!library) {
-      wchar_t folder[MAX_PATH] = {};
-      const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-      if (n > 0 && n < MAX_PATH - 14) {
-        vk::Streng path = vk::FromW(folder, n) + u"\\wintrust.dll";
-        library.reset(LoadLibraryExW(vk::W(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-      }
-    }
-  }
+  if (!library) library.reset(vk::LoadSystemLibrary(L"wintrust.dll"));
   if (library)
     function = reinterpret_cast<WinVerifyTrustFn>(reinterpret_cast<void*>(GetProcAddress(library.get(), "WinVerifyTrust")));
   return function;

@@ -5,6 +5,7 @@
 
 #include "lib/fatal.h"
 #include "lib/win32/handle.h"
+#include "lib/win32/system_library.h"
 #include "setup/core/command_line.h"
 #include "setup/container_reader.h"
 #include "setup/core/engine_messages.h"
@@ -23,18 +24,6 @@
 namespace setup {
 
 namespace {
-
-// DLLs come from the system folder only, never from the folder the installer was started from.
-// Through GetProcAddress: Windows 7 has the call only with its loader update; there at least the
-// current folder is taken off the search path.
-void RestrictDllSearch() {
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  auto set = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
-                          reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                    : nullptr;
-  if (!set || !set(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
-}
 
 // The crash report hooks in here; until then an unhandled exception takes the system's path.
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
@@ -97,7 +86,8 @@ uint64_t MakeSessionNumber(uint64_t fileTime, unsigned long processId) {
 }
 
 void RunEngine(void* instance) {
-  RestrictDllSearch();
+  // Before anything needs a system DLL other than kernel32 and the C runtime.
+  vk::LoadSystemDllsOnly();
   InstallCrashFilter();
   InstallRestartTestSeam();
   InstallContext& c = Context();

@@ -9,6 +9,7 @@
 #include "lib/win32/fileops.h"
 #include "lib/narrow_path.h"
 #include "lib/win32/handle.h"
+#include "lib/win32/system_library.h"
 
 namespace setup {
 
@@ -52,8 +53,7 @@ struct ShellFunctions {
   KnownFolderPath knownFolderPath = nullptr;
 
   ShellFunctions() {
-    const Streng path = vk::JoinPath(SystemDirectory(), u"shell32.dll");
-    module.reset(LoadLibraryExW(W(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    module.reset(vk::LoadSystemLibrary(L"shell32.dll"));
     if (!module) return;
     specialFolderPath = reinterpret_cast<SpecialFolderPathW>(
         reinterpret_cast<void*>(GetProcAddress(module.get(), "SHGetSpecialFolderPathW")));

@@ -4,6 +4,7 @@
 
 #include "lib/narrow_path.h"
 #include "lib/win32/handle.h"
+#include "lib/win32/system_library.h"
 
 namespace uninstall {
 
@@ -12,16 +13,7 @@ namespace {
 constexpr DWORD kForceDelete = 0x0001;  // SUOI_FORCEDELETE
 using UninstallOemInf = BOOL(WINAPI*)(const wchar_t* infFileName, DWORD flags, void* reserved);
 
-vk::ModuleHandle LoadSetupApi() {
-  vk::ModuleHandle module(LoadLibraryExW(L"setupapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  if (module) return module;
-  wchar_t folder[MAX_PATH];
-  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return module;
-  const vk::Streng path = vk::FromW(folder, n) + u"\\setupapi.dll";
-  module.reset(LoadLibraryExW(vk::W(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-  return module;
-}
+vk::ModuleHandle LoadSetupApi() { return vk::ModuleHandle(vk::LoadSystemLibrary(L"setupapi.dll")); }
 
 // Does nothing yet; the firewall's COM objects come in here.
 class NoFirewall final : public FirewallControl {

@@ -5,6 +5,7 @@
 #include "lib/format.h"
 #include "lib/narrow_path.h"
 #include "lib/win32/handle.h"
+#include "lib/win32/system_library.h"
 #include "lib/win32/system_error.h"
 #include "uninstall/core/uninstall_data.h"
 
@@ -16,17 +17,7 @@ using SetInternalUi = int(WINAPI*)(int level, HWND* window);
 using InstallProduct = UINT(WINAPI*)(const wchar_t* package, const wchar_t* commandLine);
 
 // msi.dll from the system folder and nowhere else: a copy beside the uninstaller must not load.
-vk::ModuleHandle LoadMsi() {
-  vk::ModuleHandle module(LoadLibraryExW(L"msi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  if (module) return module;
-  // Systems without the search flags take the full path.
-  wchar_t folder[MAX_PATH];
-  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return module;
-  const vk::Streng path = vk::FromW(folder, n) + u"\\msi.dll";
-  module.reset(LoadLibraryExW(vk::W(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-  return module;
-}
+vk::ModuleHandle LoadMsi() { return vk::ModuleHandle(vk::LoadSystemLibrary(L"msi.dll")); }
 
 template <class F>
 F Resolve(HMODULE module, const char* name) {

@@ -1,0 +1,22 @@
+# Fails when a program imports at load time from a DLL outside the allowed set.
+#   cmake -DOBJDUMP=... -DPROGRAM=... -DALLOWED="KERNEL32.dll;msvcrt.dll" -P check_imports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${OBJDUMP} could not read ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" names "${headers}")
+string(TOLOWER "${ALLOWED}" allowed)
+set(found)
+foreach(entry ${names})
+  string(REGEX REPLACE "^DLL Name: " "" dll "${entry}")
+  string(TOLOWER "${dll}" lower)
+  list(FIND allowed "${lower}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${PROGRAM} imports ${dll} at load time; only ${ALLOWED} may be imported so, "
+                        "everything else is loaded from the system folder on first use")
+  endif()
+  list(APPEND found ${dll})
+endforeach()
+if(NOT found)
+  message(FATAL_ERROR "no import table found in ${PROGRAM}")
+endif()
