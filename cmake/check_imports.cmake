@@ -1,5 +1,8 @@
-# Fails when a program imports at load time from a DLL outside the allowed set.
-#   cmake -DOBJDUMP=... -DPROGRAM=... -DALLOWED="KERNEL32.dll;msvcrt.dll" -P check_imports.cmake
+# Fails when a program imports at load time from a DLL outside the allowed set, or when its link
+# map shows a delay-load thunk dropped: the 32-bit linker drops the thunk of a function that is
+# called only through its import pointer, and that function's entry would then jump to address 0.
+#   cmake -DOBJDUMP=... -DPROGRAM=... -DALLOWED="KERNEL32.dll;msvcrt.dll" [-DMAP=... -DDELAY_DIR=...]
+#         -P check_imports.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${OBJDUMP} could not read ${PROGRAM}")
@@ -19,4 +22,21 @@ foreach(entry ${names})
 endforeach()
 if(NOT found)
   message(FATAL_ERROR "no import table found in ${PROGRAM}")
+endif()
+
+if(MAP)
+  file(READ ${MAP} map)
+  string(FIND "${map}" "Discarded input sections" at)
+  if(at GREATER -1)
+    string(SUBSTRING "${map}" ${at} -1 discarded)
+    string(FIND "${discarded}" "\nMemory Configuration" end)
+    if(end GREATER -1)
+      string(SUBSTRING "${discarded}" 0 ${end} discarded)
+    endif()
+    string(REGEX MATCH "\\.text[^\n]*${DELAY_DIR}/[^\n]*" dropped "${discarded}")
+    if(dropped)
+      message(FATAL_ERROR "${PROGRAM}: the linker dropped a delay-load thunk (${dropped}); call that "
+                          "function by its plain name, not through __declspec(dllimport)")
+    endif()
+  endif()
 endif()

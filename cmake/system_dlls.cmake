@@ -42,9 +42,12 @@ function(brimstead_system_dlls_on_first_use target)
   add_dependencies(${target} brimstead_delay_libs)
   # Searched before the toolchain's folder: -ladvapi32 and the like, also the compiler's own, find
   # the delay-load libraries.
-  target_link_options(${target} PRIVATE -L${dir})
+  # The link map shows whether the linker dropped a delay-load thunk that the program still needs.
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+  target_link_options(${target} PRIVATE -L${dir} -Wl,-Map=${map})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${BRIMSTEAD_TARGET_TRIPLE}-objdump -DPROGRAM=$<TARGET_FILE:${target}>
-      "-DALLOWED=${BRIMSTEAD_LOAD_TIME_DLLS}" -P ${PROJECT_SOURCE_DIR}/cmake/check_imports.cmake
+      "-DALLOWED=${BRIMSTEAD_LOAD_TIME_DLLS}" -DMAP=${map} -DDELAY_DIR=${dir}
+      -P ${PROJECT_SOURCE_DIR}/cmake/check_imports.cmake
     VERBATIM)
 endfunction()
