@@ -14,7 +14,6 @@
 #include "setup/integrity.h"
 #include "setup/notifications.h"
 #include "setup/progress.h"
-#include "setup/restart_seam.h"
 #include "setup/settings_reader.h"
 #include "ui/fatal_box.h"
 #include "uninstall/self_removal.h"
@@ -99,7 +98,6 @@ uint64_t MakeSessionNumber(uint64_t fileTime, unsigned long processId) {
 void RunEngine(void* instance) {
   RestrictDllSearch();
   InstallCrashFilter();
-  InstallRestartTestSeam();
   InstallContext& c = Context();
   c.oleInitialized = SUCCEEDED(OleInitialize(nullptr));
   EnableTakeOwnershipPrivilege();
