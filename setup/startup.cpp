@@ -8,6 +8,7 @@
 #include "setup/core/command_line.h"
 #include "setup/container_reader.h"
 #include "setup/core/engine_messages.h"
+#include "setup/engine_macros.h"
 #include "setup/errors.h"
 #include "setup/install_context.h"
 #include "setup/install_sequence.h"
@@ -80,8 +81,9 @@ void RemoveSelfException() {}
   Container& container = InstallerContainer();
   openContainer(container);
   readSettings(container);
-  const InstallContext& c = Context();
-  // The installer title's macros are expanded here once the expansion exists.
+  InstallContext& c = Context();
+  // Once, here: the language's title that may replace it later comes expanded already.
+  c.settings.InstallerTitle = ExpandMacros(c.settings.InstallerTitle);
   QueueNotification(vk::AnsiToStreng(c.settings.LaunchAddress), false);
   verifyIntegrity(container, c.settings.integrityMode());
   buildEngineImage(container);

@@ -214,6 +214,26 @@ TEST(UninstallRegistration, TheEntryHoldsTheProductsValuesAndTheUninstallerStand
   fs::remove_all(target);
 }
 
+// The language's title ("%ProductName% Setup") is expanded once: a product name that itself looks
+// like a macro stays as it is.
+TEST(UninstallRegistration, TheTitleIsExpandedOnce) {
+  Project p;
+  WriteFile(p.dir() / "app.txt", "the program\r\n");
+  const fs::path exe = p.build("[product]\nname = \"E2E 50%Bits%\"\n[options]\nuninstaller = true\n"
+                               "[[files]]\nsource = \"app.txt\"\n");
+  ASSERT_FALSE(exe.empty());
+  const std::string key = std::string(e2e::kUninstallList) + "E2E 50%Bits%";
+  Reg({"delete", key, "/f"});
+  fs::remove_all(DriveC() / "e2e-title");
+
+  const RunResult run = Install(p, exe, "C:\\e2e-title");
+  ASSERT_EQ(1, run.exitCode) << run.output;
+  EXPECT_EQ("REG_SZ E2E 50%Bits% Setup", ValueLine(key, "DisplayTitle"));
+
+  Reg({"delete", key, "/f"});
+  fs::remove_all(DriveC() / "e2e-title");
+}
+
 // Holds a file open without sharing (the holdfile tool) until it ends by itself.
 class HeldFile {
 public:
