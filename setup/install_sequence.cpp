@@ -27,6 +27,7 @@
 #include "setup/startup.h"
 #include "setup/system_folders.h"
 #include "setup/uninstall_registration.h"
+#include "setup/work_file.h"
 #include "uninstall/conditional_deletions.h"
 #include "uninstall/core/uninstall_data.h"
 #include "uninstall/pending_operations.h"
@@ -95,15 +96,6 @@ void ShowLicensePages() {}
 void ShowReadmePages() {}
 void CloseRunningProgramsBeforeInstalling() { CloseProgramsBeforeInstalling(cancelInstallation); }
 void OpenProgressWindow() {}
-
-HANDLE g_workFile = INVALID_HANDLE_VALUE;
-
-void CreateWorkFile() {
-  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-  if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"bsw", 0, name)) return;
-  g_workFile = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-}
 
 // Opened before the restore point starts, so that the log keeps what that step reports.
 void StartRunningLog() {
@@ -301,7 +293,7 @@ void RunInstallation(Container& container) {
   ChooseInstallFolder(ArchiveItemsSize(container));
   OpenProgressWindow();
   QueueNotification(vk::AnsiToStreng(S().InstallStartAddress), false);
-  CreateWorkFile();
+  CreateWorkFile(TemporaryFolder());
   StartRunningLog();
   StartRestorePoint();
   StartInstallLog();

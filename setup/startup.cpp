@@ -16,6 +16,7 @@
 #include "setup/notifications.h"
 #include "setup/progress.h"
 #include "setup/settings_reader.h"
+#include "setup/work_file.h"
 #include "ui/fatal_box.h"
 #include "uninstall/self_removal.h"
 #include "uninstall/uninstall_procedure.h"
@@ -62,7 +63,6 @@ uint64_t SessionNumberNow() {
 // Exit steps whose subjects do not exist yet.
 void DestroyProgressWindow() {}
 void DestroyBackgroundWindow() {}
-void DeleteTemporaryWorkFile() {}
 void RemoveSelfException() {}
 
 [[noreturn]] void UninstallByName() {
@@ -122,7 +122,7 @@ void exitInstaller(int exitCode) {
   DestroyProgressWindow();
   DestroyBackgroundWindow();
   PumpMessages();
-  DeleteTemporaryWorkFile();
+  DeleteWorkFile();
   StopNotificationWorker();
   RemoveSelfException();
   if (Context().oleInitialized) OleUninitialize();
