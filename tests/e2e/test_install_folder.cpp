@@ -34,7 +34,8 @@ protected:
     e2e::Reg({"delete", "HKCU\\Software\\Brimstead E2E", "/f"});
     for (const char* folder : {"e2e-folder", "e2e-folder-master", "e2e-folder-new"}) fs::remove_all(DriveC() / folder);
     for (const char* programFiles : {"Program Files", "Program Files (x86)"})
-      for (const std::string& folder : {std::string("E2E Relative"), name_}) fs::remove_all(DriveC() / programFiles / folder);
+      for (const std::string& folder : {std::string("E2E Relative"), name_})
+        fs::remove_all(DriveC() / programFiles / folder);
   }
 
   fs::path Build(const std::string& name, const std::string& product, const std::string& rest = "") {

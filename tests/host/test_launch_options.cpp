@@ -79,8 +79,8 @@ TEST(LaunchOptions, ProgramOfACommandLine) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Show(setup::SplitCommandLine(c.commandLine, facts).program), Show(c.program)) << Show(c.commandLine);
-    EXPECT_EQ(Show(setup::QuoteCommandLineProgram(c.commandLine, facts)), Show(c.startedAs ? c.startedAs : c.commandLine))
-        << Show(c.commandLine);
+    const char16_t* startedAs = c.startedAs ? c.startedAs : c.commandLine;
+    EXPECT_EQ(Show(setup::QuoteCommandLineProgram(c.commandLine, facts)), Show(startedAs)) << Show(c.commandLine);
   }
 }
 

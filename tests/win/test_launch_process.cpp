@@ -118,7 +118,8 @@ TEST_F(LaunchProcessTest, UnquotedProgramPathIsNotReadShorter) {
         << U8(program) << " started " << ReadReport(report_).program;
   }
   DeleteFileW(vk::W(report_));
-  EXPECT_EQ(LaunchProcess(programDir_ + u"\\absent.exe --report " + report_ + u" 5", LaunchOption::Wait), kLaunchFailed);
+  const Streng missing = programDir_ + u"\\absent.exe --report " + report_ + u" 5";
+  EXPECT_EQ(LaunchProcess(missing, LaunchOption::Wait), kLaunchFailed);
   EXPECT_EQ(ReadAll(report_), "<missing>");
 }
 
