@@ -17,18 +17,21 @@ build_windows_tree() {
 }
 
 # Builds the product (32-bit engine, builder) and, where 32-bit programs cannot run, the 64-bit
-# engine that the tests use. Sets test_tree and test_engine; the host tree's end-to-end tests take
-# the engine and the test tools (launch, uidriver) from the test tree.
+# engine that the tests use. Sets test_tree, engine (the product's engine that runs here) and
+# test_engine (the same engine with the tests' restart seam, from the test tree's support folder);
+# the host tree's end-to-end tests take that engine and the test tools (launch, uidriver) from the
+# test tree.
 build_all() {
   if can_run_win32; then
     build_windows_tree win mingw-i686 bin ON
-    test_tree=win test_engine="$build/bin/brimstead-engine.exe"
+    test_tree=win engine="$build/bin/brimstead-engine.exe"
   else
     echo "note: this machine cannot execute 32-bit programs; Windows tests run a 64-bit build"
     build_windows_tree win mingw-i686 bin OFF
     build_windows_tree win64 mingw-x86_64 bin64 ON
-    test_tree=win64 test_engine="$build/bin64/brimstead-engine.exe"
+    test_tree=win64 engine="$build/bin64/brimstead-engine.exe"
   fi
+  test_engine="$build/$test_tree/support/brimstead-engine-test.exe"
   cmake -S "$root" -B "$build/host" -G Ninja -DBRIMSTEAD_TEST_ENGINE="$test_engine" \
     -DBRIMSTEAD_TEST_SUPPORT_DIR="$build/$test_tree/support" >/dev/null
   cmake --build "$build/host" -j "$jobs"

@@ -102,8 +102,6 @@ void ExtractArchive(Container& container) {
   InstallContext& c = Context();
   const InstallSettings& s = c.settings;
   ReplacementContext& files = EngineReplacementContext();
-  // The data's deletion list is processed here by the pending-deletion step.
-  SetProgress(27);
 
   ArchiveReader reader(*container.archive, container.header.itemSizes,
                        container.header.enciphered() ? &container.cipher : nullptr, s.hasFlag(kFlagCompressed));
@@ -195,16 +193,6 @@ void ExtractArchive(Container& container) {
     if (!outcome.pending) c.writtenFiles.push_back(vk::EncodeNarrowPath(target));
   }
   Check(reader.finish());
-
-  SetProgress(91);
-  SetStatus(54);
-  // Fonts changed, pending deletions cleaned, shared counts, COM servers, type libraries and
-  // drivers: the registration step follows here, between these positions.
-  SetProgress(92);
-  SetProgress(93);
-  HoldStatus();
-  SetStatus(26);
-  SetProgress(95);
 }
 
 }  // namespace setup

@@ -189,13 +189,9 @@ bool AcceptChosenFolder(const vk::Streng& folder, uint64_t neededBytes) {
 vk::Streng NewInstallationFolder(const vk::Streng& proposal, uint64_t neededBytes) {
   InstallContext& c = Context();
   const InstallSettings& s = c.settings;
-  vk::Streng folder = WithoutTrailingBackslash(vk::Trim(proposal));
-  // A folder that is not absolute must not send files to wherever the current folder happens
-  // to be: it goes under Program Files.
-  if (!IsAbsolute(folder)) {
-    const EngineFolders folders;
-    folder = vk::JoinPath(s.Bitness == 1 ? folders.programFiles64() : folders.programFiles32(), s.ProductName);
-  }
+  // A relative folder (from /d:) must not send files to wherever the current folder happens to
+  // be: it goes under Program Files as given.
+  vk::Streng folder = FolderUnderProgramFiles(WithoutTrailingBackslash(vk::Trim(proposal)), s.Bitness, EngineFolders());
   if (c.automaticMode || !s.hasFlag(kFlagFolderPage) || !WindowsAllowed()) {
     if (c.automaticMode) CreateFolderTree(folder);  // a failure shows where the files go: each entry reports it
     return folder;

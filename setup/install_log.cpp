@@ -243,8 +243,12 @@ bool WriteInstallLog(const vk::Streng& summary, bool reinstall, bool finishNotic
                       MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
       break;
     case CompletionNotice::FinishDialog:
-      if (c.finishDialog) c.finishDialog();
-      break;
+      // Until the wizard can show its finish page, the plain notice says that the run ended.
+      if (c.finishDialog) {
+        c.finishDialog();
+        break;
+      }
+      [[fallthrough]];
     case CompletionNotice::InfoBox:
       if (c.windowsAllowed) Ask(Text(42), Text(43), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
       break;

@@ -36,7 +36,8 @@ struct InstallLogContext {
 
   // Language text n (setup::text); texts 31, 40, 41, 42 and 43 are read. Null: empty texts.
   std::function<vk::Streng(int n)> text;
-  // The finish dialog; it reads ProductFlags bit 57 for its offer to view the log.
+  // The finish dialog; it reads ProductFlags bit 57 for its offer to view the log. Null: the
+  // plain completion box stands in for it.
   std::function<void()> finishDialog;
   // The folder-rights routine (GrantFullAccess): owner taken over, deny entries removed, full
   // access for everyone. Returns a system error code. Null: only the attributes are cleared.

@@ -27,6 +27,7 @@
 #include "setup/startup.h"
 #include "setup/system_folders.h"
 #include "setup/uninstall_registration.h"
+#include "setup/work_file.h"
 #include "uninstall/conditional_deletions.h"
 #include "uninstall/core/uninstall_data.h"
 #include "uninstall/pending_operations.h"
@@ -41,8 +42,6 @@ namespace {
 InstallContext& C() { return Context(); }
 const InstallSettings& S() { return Context().settings; }
 bool Flag(int bit) { return Context().hasProductFlag(bit); }
-
-void ExpandInstallerTitle() { C().settings.InstallerTitle = ExpandMacros(S().InstallerTitle); }
 
 void ChooseLanguage() {
   // The language dialog runs here when there are several languages and windows may wait for
@@ -98,20 +97,15 @@ void ShowReadmePages() {}
 void CloseRunningProgramsBeforeInstalling() { CloseProgramsBeforeInstalling(cancelInstallation); }
 void OpenProgressWindow() {}
 
-HANDLE g_workFile = INVALID_HANDLE_VALUE;
-
-void CreateWorkFile() {
-  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-  if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"bsw", 0, name)) return;
-  g_workFile = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+// Opened before the restore point starts, so that the log keeps what that step reports.
+void StartRunningLog() {
+  UpdateLogContext();
+  OpenRunningLog();
 }
 
 void StartRestorePoint() {}
 
 void StartInstallLog() {
-  UpdateLogContext();
-  OpenRunningLog();
   SetStatus(113);
   SetProgress(1);
 }
@@ -152,15 +146,25 @@ public:
   [[noreturn]] void CorruptData(int code) override { corruptInstaller(code, false); }
 };
 
-// What an earlier run scheduled must not destroy the files just installed; then the deletions
-// the product asks for at installation.
-void CleanUpAfterExtraction() {
-  uninstall::ProtectedFiles installed;
-  for (const vk::String& file : C().writtenFiles) installed.insert(uninstall::LowerPath(vk::DecodeNarrowPath(file)));
-  uninstall::CleanPendingOperations(installed, [](const vk::Streng& line) { LogTextW(line); });
+// The deletions the product asks for at installation run before the first file is written, so
+// that a rule such as "*.txt older than a date" cannot take the files this run installs.
+void RunInstallationDeletions() {
   InstallDeletions deletions;
   uninstall::RunConditionalDeletions(C().settings.FileDeletions, true, C().installDir, deletions);
 }
+
+// What an earlier run scheduled for the next restart must not destroy the files just installed.
+void CleanPendingOperationsForWrittenFiles() {
+  uninstall::ProtectedFiles installed;
+  for (const vk::String& file : C().writtenFiles) installed.insert(uninstall::LowerPath(vk::DecodeNarrowPath(file)));
+  uninstall::CleanPendingOperations(installed, [](const vk::Streng& line) { LogTextW(line); });
+}
+
+// Fonts changed, shared counts, COM servers, type libraries and drivers: the registration step
+// fills these in between the progress positions.
+void NotifyFontChange() {}
+void RegisterSharedFiles() {}
+void RegisterComponents() {}
 
 void InstallArchive(Container& container) {
   HoldStatus();
@@ -170,9 +174,20 @@ void InstallArchive(Container& container) {
   HoldStatus();
   SetStatus(54);
   SetProgress(26);
+  RunInstallationDeletions();
+  SetProgress(27);
   ExtractArchive(container);
-  CleanUpAfterExtraction();
+  SetProgress(91);
   SetStatus(54);
+  NotifyFontChange();
+  CleanPendingOperationsForWrittenFiles();
+  SetProgress(92);
+  RegisterSharedFiles();
+  SetProgress(93);
+  RegisterComponents();
+  HoldStatus();
+  SetStatus(26);
+  SetProgress(95);
 }
 
 void CreateShortcuts() { SetProgress(97); }
@@ -263,7 +278,6 @@ void LaunchAfterInstallation() {
 void RunInstallation(Container& container) {
   ChooseLanguage();
   applyLanguageTexts();
-  ExpandInstallerTitle();
   CheckBitness();
   CheckMinimumVersion();
   CheckExcludedSystems();
@@ -279,7 +293,8 @@ void RunInstallation(Container& container) {
   ChooseInstallFolder(ArchiveItemsSize(container));
   OpenProgressWindow();
   QueueNotification(vk::AnsiToStreng(S().InstallStartAddress), false);
-  CreateWorkFile();
+  CreateWorkFile(TemporaryFolder());
+  StartRunningLog();
   StartRestorePoint();
   StartInstallLog();
   GrantFolderRights();

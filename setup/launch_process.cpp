@@ -24,29 +24,29 @@ constexpr DWORD kPumpInterval = 75;  // ms between looks at the process while me
 constexpr size_t kSpareRoom = 512;   // CreateProcessW may write into the command line
 
 // Dispatches what is queued for the caller's windows. A quit request is put back for the
-// caller's own loop.
-void PumpMessages() {
+// caller's own loop and ends the pumping: false then.
+bool PumpMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage(int(msg.wParam));
-      return;
+      return false;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  return true;
 }
 
 void WaitFor(HANDLE process, bool pump) {
-  if (!pump) {
-    WaitForSingleObject(process, INFINITE);
-    return;
-  }
-  for (;;) {
+  // The quit request put back would wake every later wait at once: after it, the wait goes on
+  // without looking at messages.
+  while (pump) {
     const DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, kPumpInterval, QS_ALLINPUT);
     if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return;
-    PumpMessages();
+    pump = PumpMessages();
   }
+  WaitForSingleObject(process, INFINITE);
 }
 
 std::vector<wchar_t> CommandBuffer(const Streng& commandLine) {
@@ -67,12 +67,13 @@ uint32_t Launch(const Streng& commandLine, uint32_t options, const Streng& worki
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = show.show;
   }
+  const PathFacts facts{vk::IsFile, vk::IsFolder};
   Streng folder = workingFolder;
   if (folder.empty() && (options & LaunchOption::ProgramFolder)) {
-    Streng programFolder = CommandLineProgramFolder(commandLine, vk::IsFile);
+    Streng programFolder = vk::PathFolder(SplitCommandLine(commandLine, facts).program);
     if (vk::IsFolder(programFolder)) folder = std::move(programFolder);
   }
-  std::vector<wchar_t> buffer = CommandBuffer(commandLine);
+  std::vector<wchar_t> buffer = CommandBuffer(QuoteCommandLineProgram(commandLine, facts));
   PROCESS_INFORMATION created = {};
   if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, (options & LaunchOption::InheritHandles) != 0,
                       LaunchCreationFlags(options), nullptr, folder.empty() ? nullptr : vk::W(folder), &startup,

@@ -9,14 +9,15 @@
 #include "setup/core/command_line.h"
 #include "setup/container_reader.h"
 #include "setup/core/engine_messages.h"
+#include "setup/engine_macros.h"
 #include "setup/errors.h"
 #include "setup/install_context.h"
 #include "setup/install_sequence.h"
 #include "setup/integrity.h"
 #include "setup/notifications.h"
 #include "setup/progress.h"
-#include "setup/restart_seam.h"
 #include "setup/settings_reader.h"
+#include "setup/work_file.h"
 #include "ui/fatal_box.h"
 #include "uninstall/self_removal.h"
 #include "uninstall/uninstall_procedure.h"
@@ -51,7 +52,6 @@ uint64_t SessionNumberNow() {
 // Exit steps whose subjects do not exist yet.
 void DestroyProgressWindow() {}
 void DestroyBackgroundWindow() {}
-void DeleteTemporaryWorkFile() {}
 void RemoveSelfException() {}
 
 [[noreturn]] void UninstallByName() {
@@ -70,8 +70,9 @@ void RemoveSelfException() {}
   Container& container = InstallerContainer();
   openContainer(container);
   readSettings(container);
-  const InstallContext& c = Context();
-  // The installer title's macros are expanded here once the expansion exists.
+  InstallContext& c = Context();
+  // Once, here: the language's title that may replace it later comes expanded already.
+  c.settings.InstallerTitle = ExpandMacros(c.settings.InstallerTitle);
   QueueNotification(vk::AnsiToStreng(c.settings.LaunchAddress), false);
   verifyIntegrity(container, c.settings.integrityMode());
   buildEngineImage(container);
@@ -89,7 +90,6 @@ void RunEngine(void* instance) {
   // Before anything needs a system DLL other than kernel32 and the C runtime.
   vk::LoadSystemDllsOnly();
   InstallCrashFilter();
-  InstallRestartTestSeam();
   InstallContext& c = Context();
   c.oleInitialized = SUCCEEDED(OleInitialize(nullptr));
   EnableTakeOwnershipPrivilege();
@@ -112,7 +112,7 @@ void exitInstaller(int exitCode) {
   DestroyProgressWindow();
   DestroyBackgroundWindow();
   PumpMessages();
-  DeleteTemporaryWorkFile();
+  DeleteWorkFile();
   StopNotificationWorker();
   RemoveSelfException();
   if (Context().oleInitialized) OleUninitialize();

@@ -39,7 +39,8 @@ constexpr uint32_t kFlag2EngineImage = 0x20;
 // Full access to the uninstall entry, in the 64-bit view: there the system's list of programs,
 // the previous-installation lookup and the uninstaller all look first. (On 32-bit Windows the
 // view bit is ignored.)
-constexpr REGSAM kUninstallKeyAccess = 0x2000F | KEY_WOW64_64KEY;
+constexpr REGSAM kKeyAccess = 0x2000F;
+constexpr REGSAM kUninstallKeyAccess = kKeyAccess | KEY_WOW64_64KEY;
 constexpr char16_t kDefaultUninstallerName[] = u"uninstall.exe";
 // Icon files larger than this are not icons the engine writes into a program.
 constexpr int64_t kMaxIconFile = 16 * 1024 * 1024;
@@ -300,11 +301,12 @@ UninstallValueInputs GatherInputs(const vk::Streng& productIcon) {
   return in;
 }
 
-// A custom value outside the uninstall key: its key in the product's registry view.
+// A custom value outside the uninstall key: its key in the product's registry view, the 64-bit
+// one only for a 64-bit product (named either way, so that a 64-bit build behaves alike).
 uint32_t WriteOutside(const RegValueOp& op) {
-  const REGSAM view = S().Bitness == 1 ? KEY_WOW64_64KEY : 0;
+  const REGSAM view = S().Bitness == 1 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   vk::RegKey key;
-  if (const uint32_t rc = OpenOrCreateRegistryPath(op.key, kUninstallKeyAccess | view, key)) return rc;
+  if (const uint32_t rc = OpenOrCreateRegistryPath(op.key, kKeyAccess | view, key)) return rc;
   return ApplyRegistryValue(key.get(), op);
 }
 

@@ -46,14 +46,30 @@ ShowState LaunchShowState(uint32_t options);
 // The console and the priority class; high wins over idle.
 uint32_t LaunchCreationFlags(uint32_t options);
 
-// The program that a command line names: a quoted one up to its closing quote; an unquoted one
-// as the system looks for it: the first stretch up to a space that names an existing file (as it
-// stands or with ".exe"), else everything up to the first space.
-vk::Streng CommandLineProgram(std::u16string_view commandLine,
-                              const std::function<bool(const vk::Streng&)>& fileExists);
+// What the command-line decisions need to know of the file system.
+struct PathFacts {
+  std::function<bool(const vk::Streng&)> isFile;
+  std::function<bool(const vk::Streng&)> isFolder;
+};
 
-// The folder of that program (a root keeps its backslash); empty when it names no folder.
-vk::Streng CommandLineProgramFolder(std::u16string_view commandLine,
-                                    const std::function<bool(const vk::Streng&)>& fileExists);
+// The program that a command line names, and where its arguments begin.
+struct CommandLineSplit {
+  vk::Streng program;
+  size_t argumentsAt = 0;  // just past the program (and its closing quote)
+  bool quoted = false;
+};
+
+// A quoted program runs to its closing quote. An unquoted one may hold white space; of the
+// readings the system would try (each stretch up to a white space, and the whole line) the
+// longest that names an existing file wins, as it stands or with ".exe". A reading that an
+// existing folder at the line's start reaches past is cut off and never taken, so that
+// "C:\Program Files\App\app.exe" cannot become "C:\Program.exe", even when app.exe is missing.
+// Without an existing file, the shortest reading that is not cut off (a bare name is left to the
+// system's search).
+CommandLineSplit SplitCommandLine(std::u16string_view commandLine, const PathFacts& facts);
+
+// The command line for CreateProcessW: an unquoted program that holds white space is quoted, so
+// that the system cannot read a shorter program out of it.
+vk::Streng QuoteCommandLineProgram(std::u16string_view commandLine, const PathFacts& facts);
 
 }  // namespace setup

@@ -523,8 +523,11 @@ vk::Streng ResolveDefaultInstallFolder(const vk::Streng& stored, const vk::Stren
   // Resolved later against the master product or the registry.
   if (folder.size() == 8 && StartsWithNoCase(folder, u"<master>")) return folder;
   if (StartsWithNoCase(folder, u"HKLM\\") || StartsWithNoCase(folder, u"HKCU\\")) return folder;
-  if (IsAbsolutePath(folder)) return folder;
+  return FolderUnderProgramFiles(folder, bitness, provider);
+}
 
+vk::Streng FolderUnderProgramFiles(const vk::Streng& folder, uint8_t bitness, const FolderProvider& provider) {
+  if (IsAbsolutePath(folder)) return folder;
   vk::Streng base = bitness == 1 ? provider.programFiles64() : provider.programFiles32();
   size_t skip = 0;
   while (skip < folder.size() && folder[skip] == u'\\') ++skip;

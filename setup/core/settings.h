@@ -301,4 +301,8 @@ public:
 vk::Streng ResolveDefaultInstallFolder(const vk::Streng& stored, const vk::Streng& productName,
                                        uint8_t bitness, const FolderProvider& provider);
 
+// A folder that names no drive and no server goes under Program Files (the 64-bit one for
+// Bitness 1), its leading backslashes dropped; any other is returned as it is.
+vk::Streng FolderUnderProgramFiles(const vk::Streng& folder, uint8_t bitness, const FolderProvider& provider);
+
 }  // namespace setup

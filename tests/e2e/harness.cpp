@@ -110,6 +110,7 @@ std::vector<std::string> WindowArgs(const char* command, const std::string& titl
 
 std::string WineRun() { return BRIMSTEAD_E2E_WINE_RUN; }
 std::string TestEngine() { return BRIMSTEAD_E2E_TEST_ENGINE; }
+std::string ShippedEngine() { return BRIMSTEAD_E2E_SHIPPED_ENGINE; }
 std::string SupportDir() { return BRIMSTEAD_E2E_SUPPORT_DIR; }
 
 std::string WindowsPath(std::string_view linuxPath) {

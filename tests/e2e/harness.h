@@ -14,7 +14,8 @@ namespace e2e {
 
 // This tree's programs and paths.
 std::string WineRun();
-std::string TestEngine();  // Linux path of the engine under test
+std::string TestEngine();  // Linux path of the engine under test: the tests' build, with its seam
+std::string ShippedEngine();  // Linux path of the engine the product ships
 std::string SupportDir();  // where launch.exe and uidriver.exe are
 std::string WindowsPath(std::string_view linuxPath);  // "Z:\..." for an absolute path
 std::string Builder();     // Linux path of the brimstead builder

@@ -40,7 +40,7 @@ protected:
         << "[product]\nname = \"" << kProduct << "\"\nversion = \"1.0\"\npublisher = \"Brimstead Tests\"\n"
         << "uninstall_folder = \"uninst\"\n[options]\nuninstaller = true\n[[files]]\nsource = \"app.txt\"\n";
     const std::string build = e2e::Builder() + " build " + (project_ / "project.toml").string() + " -o " +
-                              (Downloads() / "setup.exe").string() + " --engine " + e2e::TestEngine() + " -q";
+                              (Downloads() / "setup.exe").string() + " --engine " + e2e::ShippedEngine() + " -q";
     ASSERT_EQ(0, std::system(build.c_str())) << build;
 
     std::string overrides;

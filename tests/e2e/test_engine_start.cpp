@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/e2e/harness.h"
 
 namespace {
@@ -46,7 +48,8 @@ TEST(EngineStart, CommandLineErrorsShowTheUsageBoxAndExitMinusOne) {
     SCOPED_TRACE(c.args);
     Launched run(e2e::EngineCommandLine(c.args), true);
     ExpectBoxThenExit(run, kFatalCaption, -1, [&](const e2e::Window& box) {
-      std::string expected = std::string(c.heading) + "\r\n\r\nUsage:\r\nbrimstead-engine.exe [/a] ";
+      std::string expected = std::string(c.heading) + "\r\n\r\nUsage:\r\n" +
+                             std::filesystem::path(e2e::TestEngine()).filename().string() + " [/a] ";
       EXPECT_EQ(expected, box.message().substr(0, expected.size()));
       EXPECT_NE(std::string::npos, box.message().find("/silent\tDisplay no user interface."));
       if (first && e2e::Screenshot(BRIMSTEAD_E2E_OUTPUT_DIR "/usage-box.xwd"))
@@ -103,6 +106,20 @@ TEST(EngineStart, ExitCodeMinusOneReachesLinuxAs255) {
   Launched run(e2e::EngineCommandLine("/silent /x"), false);
   ASSERT_EQ(-1, run.wait(10000));
   EXPECT_EQ(255, run.linuxStatus());
+}
+
+// The restart seam belongs to the tests' engine: the shipped engine must not hold the name of its
+// variable, neither as 8-bit nor as UTF-16 text.
+TEST(EngineStart, OnlyTheTestsEngineHoldsTheRestartSeam) {
+  const std::string name = "BRIMSTEAD_TEST_RESTART_FILE";
+  std::string wide;
+  for (char c : name) wide += {c, '\0'};
+  const std::string shipped = e2e::ReadFile(e2e::ShippedEngine());
+  ASSERT_FALSE(shipped.empty()) << e2e::ShippedEngine();
+  EXPECT_EQ(std::string::npos, shipped.find(name));
+  EXPECT_EQ(std::string::npos, shipped.find(wide));
+  // The search finds the seam where it is.
+  EXPECT_NE(std::string::npos, e2e::ReadFile(e2e::TestEngine()).find(wide)) << e2e::TestEngine();
 }
 
 }  // namespace

@@ -313,6 +313,64 @@ TEST(Install, FreshInstallPlacesEveryFileAndASecondRunLogsWhatItKept) {
   EXPECT_TRUE(block.ends_with("\r\nInstallation Complete\r\n")) << block;
 }
 
+// The deletion list of the installation runs before the first file is written: files of an
+// earlier run that meet its condition go, the files this run installs stay even when they meet it.
+TEST(Install, DeletionsAtInstallationTakeOnlyWhatWasThereBefore) {
+  Project p;
+  p.add("fresh.txt", "installed now\r\n");
+  p.add("again.txt", "installed again\r\n");
+  p.add("fresh.ini", "not a text file\r\n");
+  std::ostringstream t;
+  t << "[product]\nname = \"E2E Deletions\"\n"
+    << "[options]\nalways_write_log = true\nverbose_log = true\n"
+    // Shipped with an old date, so that they meet the condition themselves.
+    << "[[files]]\nsource = \"fresh.txt\"\ntime = 2005-06-01T12:00:00Z\n"
+    << "[[files]]\nsource = \"again.txt\"\ntime = 2005-06-01T12:00:00Z\n"
+    << "[[files]]\nsource = \"fresh.ini\"\ntime = 2005-06-01T12:00:00Z\n"
+    // Not newer than 2010, at installation.
+    << "[[deletions]]\nfile = \"%InstallDir%\\\\*.txt\"\ncondition = 3\nvalue = \"2010-01-01\"\nflags = 4\n";
+  const fs::path exe = p.build(t.str());
+  ASSERT_FALSE(exe.empty());
+
+  InstallFolder folder("C:\\e2e-install\\deletions");
+  fs::create_directories(folder.onLinux());
+  const timespec old[2] = {{Utc(2001, 2, 3, 4, 5, 6), 0}, {Utc(2001, 2, 3, 4, 5, 6), 0}};
+  for (const char* name : {"old.txt", "again.txt", "old.ini"}) {
+    const fs::path path = folder.onLinux() / name;
+    WriteFile(path, "from an earlier run\r\n");
+    ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), old, 0)) << name;
+  }
+  WriteFile(folder.onLinux() / "recent.txt", "newer than the date\r\n");
+
+  const RunResult run = InstallSilently(p, exe, folder);
+  ASSERT_EQ(1, run.exitCode) << run.output;
+  struct Expected {
+    const char* name;
+    std::string content;  // empty: gone
+  };
+  const Expected files[] = {
+      {"fresh.txt", "installed now\r\n"},
+      {"again.txt", "installed again\r\n"},
+      {"fresh.ini", "not a text file\r\n"},
+      {"old.txt", ""},
+      {"old.ini", "from an earlier run\r\n"},
+      {"recent.txt", "newer than the date\r\n"},
+  };
+  for (const Expected& f : files) EXPECT_EQ(f.content, ReadFile(folder.onLinux() / f.name)) << f.name;
+
+  // Both old text files were deleted before the first file was written.
+  const std::string log = folder.log();
+  const size_t firstWrite = log.find(" >>> ");
+  ASSERT_NE(std::string::npos, firstWrite) << log;
+  for (const char* name : {"old.txt", "again.txt"}) {
+    const size_t deleted = log.find("Deleted file: " + folder.windows(name) + "\r\n");
+    EXPECT_NE(std::string::npos, deleted) << name << "\n" << log;
+    EXPECT_LT(deleted, firstWrite) << name << "\n" << log;
+  }
+  EXPECT_EQ(2u, Count(log, "Deleted file: ")) << log;
+  EXPECT_EQ(std::string::npos, log.find("*** FAILURE SUMMARY ***")) << log;
+}
+
 // Holds a file open without sharing (the holdfile tool) until it ends by itself.
 class HeldFile {
 public:

@@ -33,6 +33,9 @@ protected:
     for (const char* name : {"Folder Sample", "Folder Master"}) e2e::Reg({"delete", e2e::kUninstallList + std::string(name), "/f"});
     e2e::Reg({"delete", "HKCU\\Software\\Brimstead E2E", "/f"});
     for (const char* folder : {"e2e-folder", "e2e-folder-master", "e2e-folder-new"}) fs::remove_all(DriveC() / folder);
+    for (const char* programFiles : {"Program Files", "Program Files (x86)"})
+      for (const std::string& folder : {std::string("E2E Relative"), name_})
+        fs::remove_all(DriveC() / programFiles / folder);
   }
 
   fs::path Build(const std::string& name, const std::string& product, const std::string& rest = "") {
@@ -78,6 +81,19 @@ TEST_F(InstallFolderTest, AFolderKeptInTheRegistryMustBeThereAndExist) {
   fs::create_directories(DriveC() / "e2e-folder");
   RunToEnd(exe, "/silent", false);
   EXPECT_EQ("app\n", ReadFile(DriveC() / "e2e-folder" / "app.txt"));
+}
+
+// A relative /d: folder keeps the user's path under Program Files (the engine's own, which one
+// depends on the build under test), instead of the product's default name there.
+TEST_F(InstallFolderTest, ARelativeFolderOnTheCommandLineGoesUnderProgramFilesAsGiven) {
+  const fs::path exe = Build("relative", "");
+  RunToEnd(exe, "/silent /d:\"E2E Relative\\Sub\"", false);
+  int found = 0;
+  for (const char* programFiles : {"Program Files", "Program Files (x86)"}) {
+    found += ReadFile(DriveC() / programFiles / "E2E Relative" / "Sub" / "app.txt") == "app\n";
+    EXPECT_FALSE(fs::exists(DriveC() / programFiles / name_)) << programFiles;
+  }
+  EXPECT_EQ(1, found);
 }
 
 TEST_F(InstallFolderTest, AMasterProductMustBeInstalledInItsVersionAndLendsItsFolder) {

@@ -130,12 +130,16 @@ TEST(UninstallRegistration, TheEntryHoldsTheProductsValuesAndTheUninstallerStand
       "[[uninstall_values]]\nname = \"NoModify\"\ntype = \"dword\"\ndata = \"1\"\n"
       "[[uninstall_values]]\nname = \"NoRepair\"\ntype = \"dword\"\ndata = \"0\"\n"
       "[[uninstall_values]]\nname = \"\\\\HKCU\\\\Software\\\\Brimstead E2E\\\\Registration\\\\Folder\"\n"
+      "data = \"%InstallDir%\"\n"
+      "[[uninstall_values]]\nname = \"\\\\HKLM\\\\Software\\\\Brimstead E2E View\\\\Folder\"\n"
       "data = \"%InstallDir%\"\n");
   ASSERT_FALSE(exe.empty());
   const std::string key = std::string(e2e::kUninstallList) + "E2E Registration";
   const std::string outside = "HKCU\\Software\\Brimstead E2E";
-  Reg({"delete", key, "/f"});
-  Reg({"delete", outside, "/f"});
+  // A key of the machine's software: a product that is not 64-bit writes it in the 32-bit view.
+  const std::string machine32 = "HKLM\\Software\\Wow6432Node\\Brimstead E2E View";
+  const std::string machine64 = "HKLM\\Software\\Brimstead E2E View";
+  for (const std::string& k : {key, outside, machine32, machine64}) Reg({"delete", k, "/f"});
   const fs::path target = DriveC() / "e2e-ureg";
   fs::remove_all(target);
 
@@ -185,6 +189,8 @@ TEST(UninstallRegistration, TheEntryHoldsTheProductsValuesAndTheUninstallerStand
   ASSERT_EQ(0u, flags2.rfind("REG_SZ ", 0)) << flags2;
   EXPECT_EQ(0x20ul, std::stoul(flags2.substr(7)) & 0x20) << flags2;
   EXPECT_EQ("REG_SZ C:\\e2e-ureg", ValueLine(outside + "\\Registration", "Folder"));
+  EXPECT_EQ("REG_SZ C:\\e2e-ureg", ValueLine(machine32, "Folder"));
+  EXPECT_EQ("", ValueLine(machine64, "Folder"));
 
   // The uninstaller is the engine without the installation data.
   const std::string uninstaller = ReadFile(target / "uninst" / "remove.exe");
@@ -209,9 +215,28 @@ TEST(UninstallRegistration, TheEntryHoldsTheProductsValuesAndTheUninstallerStand
                            "C:\\e2e-ureg\\readme1.txt\r\n", "C:\\e2e-ureg\\readme2.rtf\r\n"})
     EXPECT_NE(std::string::npos, data.find(file)) << file << "\n" << data;
 
-  Reg({"delete", key, "/f"});
-  Reg({"delete", outside, "/f"});
+  for (const std::string& k : {key, outside, machine32, machine64}) Reg({"delete", k, "/f"});
   fs::remove_all(target);
+}
+
+// The language's title ("%ProductName% Setup") is expanded once: a product name that itself looks
+// like a macro stays as it is.
+TEST(UninstallRegistration, TheTitleIsExpandedOnce) {
+  Project p;
+  WriteFile(p.dir() / "app.txt", "the program\r\n");
+  const fs::path exe = p.build("[product]\nname = \"E2E 50%Bits%\"\n[options]\nuninstaller = true\n"
+                               "[[files]]\nsource = \"app.txt\"\n");
+  ASSERT_FALSE(exe.empty());
+  const std::string key = std::string(e2e::kUninstallList) + "E2E 50%Bits%";
+  Reg({"delete", key, "/f"});
+  fs::remove_all(DriveC() / "e2e-title");
+
+  const RunResult run = Install(p, exe, "C:\\e2e-title");
+  ASSERT_EQ(1, run.exitCode) << run.output;
+  EXPECT_EQ("REG_SZ E2E 50%Bits% Setup", ValueLine(key, "DisplayTitle"));
+
+  Reg({"delete", key, "/f"});
+  fs::remove_all(DriveC() / "e2e-title");
 }
 
 // Holds a file open without sharing (the holdfile tool) until it ends by itself.

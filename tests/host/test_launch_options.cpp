@@ -44,31 +44,43 @@ TEST(LaunchOptions, ShowStateAndCreationFlags) {
   }
 }
 
-// The working folder of the program-folder option is the program's folder, not the folder of a
-// path among the arguments.
-TEST(LaunchOptions, ProgramFolderOfACommandLine) {
-  const std::set<Streng> files = {u"C:\\Program Files\\App\\app.exe", u"C:\\Tools\\run.exe"};
-  const auto exists = [&](const Streng& path) { return files.count(path) > 0; };
+// The program of a command line, as the launcher starts it: never a shorter reading of an
+// unquoted path with spaces (C:\Program.exe is there as a decoy), never the folder of an argument.
+TEST(LaunchOptions, ProgramOfACommandLine) {
+  const std::set<Streng> files = {u"C:\\Program Files\\App\\app.exe", u"C:\\Tools\\run.exe", u"C:\\Program.exe",
+                                  u"C:\\My Tools\\tool.exe"};
+  const std::set<Streng> folders = {u"C:", u"C:\\Program Files", u"C:\\Program Files\\App", u"C:\\Tools",
+                                    u"C:\\My Tools", u"D:\\x"};
+  const setup::PathFacts facts{[&](const Streng& p) { return files.count(p) > 0; },
+                               [&](const Streng& p) { return folders.count(p) > 0; }};
   struct Case {
-    const char16_t *commandLine, *program, *folder;
+    const char16_t *commandLine, *program, *startedAs;  // startedAs: null when unchanged
   } cases[] = {
-      {u"\"C:\\Program Files\\App\\app.exe\" -x \"D:\\data\\f.txt\"", u"C:\\Program Files\\App\\app.exe",
-       u"C:\\Program Files\\App"},
-      {u"C:\\Tools\\run.exe D:\\data\\file.txt", u"C:\\Tools\\run.exe", u"C:\\Tools"},
-      // Unquoted with spaces: as the system finds it, the first stretch that names a file.
-      {u"C:\\Program Files\\App\\app.exe /s D:\\x\\y", u"C:\\Program Files\\App\\app.exe", u"C:\\Program Files\\App"},
-      {u"C:\\Tools\\run D:\\x", u"C:\\Tools\\run", u"C:\\Tools"},
-      // Nothing found: up to the first space.
-      {u"C:\\Missing\\m.exe D:\\x\\y.txt", u"C:\\Missing\\m.exe", u"C:\\Missing"},
-      {u"notepad.exe C:\\x\\y.txt", u"notepad.exe", u""},
-      {u"C:\\app.exe", u"C:\\app.exe", u"C:\\"},
-      {u"  \"C:\\Q\\a.exe\"", u"C:\\Q\\a.exe", u"C:\\Q"},
-      {u"\"C:\\Unclosed\\a.exe", u"C:\\Unclosed\\a.exe", u"C:\\Unclosed"},
-      {u"", u"", u""},
+      {u"\"C:\\Program Files\\App\\app.exe\" -x \"D:\\data\\f.txt\"", u"C:\\Program Files\\App\\app.exe", nullptr},
+      {u"C:\\Tools\\run.exe D:\\data\\file.txt", u"C:\\Tools\\run.exe", nullptr},
+      {u"C:\\Program Files\\App\\app.exe /s D:\\x\\y", u"C:\\Program Files\\App\\app.exe",
+       u"\"C:\\Program Files\\App\\app.exe\" /s D:\\x\\y"},
+      {u"C:\\Program Files\\App\\app.exe", u"C:\\Program Files\\App\\app.exe", u"\"C:\\Program Files\\App\\app.exe\""},
+      // Missing: still not the decoy, whether its folder is there or only a parent of it.
+      {u"C:\\Program Files\\App\\gone.exe /s", u"C:\\Program Files\\App\\gone.exe",
+       u"\"C:\\Program Files\\App\\gone.exe\" /s"},
+      {u"C:\\Program Files\\Gone\\x.exe", u"C:\\Program Files\\Gone\\x.exe", u"\"C:\\Program Files\\Gone\\x.exe\""},
+      // Found with ".exe"; a folder among the arguments cuts nothing off.
+      {u"C:\\My Tools\\tool -f D:\\x\\in.txt", u"C:\\My Tools\\tool", u"\"C:\\My Tools\\tool\" -f D:\\x\\in.txt"},
+      {u"C:\\Tools\\run D:\\x", u"C:\\Tools\\run", nullptr},
+      {u"C:\\Program /x", u"C:\\Program", nullptr},
+      // Nothing found: up to the first space; a bare name is left to the system's search.
+      {u"C:\\Missing\\m.exe D:\\x\\y.txt", u"C:\\Missing\\m.exe", nullptr},
+      {u"notepad.exe C:\\x\\y.txt", u"notepad.exe", nullptr},
+      {u"C:\\app.exe", u"C:\\app.exe", nullptr},
+      {u"  \"C:\\Q\\a.exe\"", u"C:\\Q\\a.exe", nullptr},
+      {u"\"C:\\Unclosed\\a.exe", u"C:\\Unclosed\\a.exe", nullptr},
+      {u"", u"", nullptr},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Show(setup::CommandLineProgram(c.commandLine, exists)), Show(c.program)) << Show(c.commandLine);
-    EXPECT_EQ(Show(setup::CommandLineProgramFolder(c.commandLine, exists)), Show(c.folder)) << Show(c.commandLine);
+    EXPECT_EQ(Show(setup::SplitCommandLine(c.commandLine, facts).program), Show(c.program)) << Show(c.commandLine);
+    const char16_t* startedAs = c.startedAs ? c.startedAs : c.commandLine;
+    EXPECT_EQ(Show(setup::QuoteCommandLineProgram(c.commandLine, facts)), Show(startedAs)) << Show(c.commandLine);
   }
 }
 

@@ -2,9 +2,9 @@
 //
 //   probe [--report FILE] [--sleep MS] [CODE]
 //
-// With --report, writes three lines (UTF-8) into FILE: its working folder, its start-up
-// record's show state ("-" when none was given, else the number) and its priority class (in
-// hexadecimal). Then sleeps MS milliseconds and exits with CODE (default 0).
+// With --report, writes four lines (UTF-8) into FILE: its working folder, its start-up
+// record's show state ("-" when none was given, else the number), its priority class (in
+// hexadecimal) and its own path. Then sleeps MS milliseconds and exits with CODE (default 0).
 #include <windows.h>
 
 #include <stdlib.h>
@@ -32,7 +32,9 @@ bool Report(const wchar_t* file) {
     wsprintfA(numbers, "%u\r\n%lx\r\n", unsigned(startup.wShowWindow), GetPriorityClass(GetCurrentProcess()));
   else
     wsprintfA(numbers, "-\r\n%lx\r\n", GetPriorityClass(GetCurrentProcess()));
-  const std::string text = Utf8(folder) + "\r\n" + numbers;
+  wchar_t self[MAX_PATH * 2] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+  const std::string text = Utf8(folder) + "\r\n" + numbers + Utf8(self) + "\r\n";
   HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;

@@ -259,6 +259,14 @@ TEST_F(InstallLogTest, CleanRunWithoutAlwaysFlagWritesNoFile) {
   ASSERT_FALSE(Run([] {}));
   EXPECT_EQ(finishDialogs_, 1);
   EXPECT_TRUE(boxes_.empty());
+
+  // Without a finish dialog to show it, the notice falls back to the box.
+  LogContext().finishDialog = nullptr;
+  ASSERT_FALSE(Run([] {}));
+  EXPECT_EQ(finishDialogs_, 1);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "Setup has finished.");
+  EXPECT_EQ(boxes_[0].caption, "Installation successful.");
 }
 
 TEST_F(InstallLogTest, CrashPathWritesWithoutAnyNotice) {

@@ -24,18 +24,20 @@ bool UnderWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-// What probe reported: working folder, show state ("-": none given), priority class.
+// What probe reported: working folder, show state ("-": none given), priority class, its path.
 struct Report {
-  std::string folder, show, priority;
+  std::string folder, show, priority, program;
 };
 Report ReadReport(const Streng& path) {
   const std::string text = ReadAll(path);
   Report r;
-  size_t a = text.find("\r\n"), b = a == std::string::npos ? a : text.find("\r\n", a + 2);
-  if (b == std::string::npos) return {text, "", ""};
-  r.folder = text.substr(0, a);
-  r.show = text.substr(a + 2, b - a - 2);
-  r.priority = text.substr(b + 2, text.find("\r\n", b + 2) - b - 2);
+  size_t at = 0;
+  for (std::string* field : {&r.folder, &r.show, &r.priority, &r.program}) {
+    const size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) return {text, "", "", ""};
+    *field = text.substr(at, end - at);
+    at = end + 2;
+  }
   return r;
 }
 
@@ -83,6 +85,42 @@ TEST_F(LaunchProcessTest, PumpingKeepsTheCallerResponsive) {
   EXPECT_EQ(LaunchProcess(Quoted(probe_) + u" --sleep 400 4", LaunchOption::Wait | LaunchOption::PumpMessages), 4u);
   EXPECT_GE(ticks, 2) << "the caller's timer should fire while the program runs";
   KillTimer(nullptr, timer);
+}
+
+// A quit request that arrives while the launcher pumps ends the pumping: the wait goes on without
+// spinning on the request, which is still there for the caller's own loop.
+TEST_F(LaunchProcessTest, QuitRequestStopsThePumping) {
+  const auto cpuTime = [] {
+    FILETIME created, exited, kernel, user;
+    EXPECT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user));
+    const auto value = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return (value(kernel) + value(user)) / 10000;  // milliseconds
+  };
+  PostQuitMessage(9);
+  const uint64_t before = cpuTime();
+  EXPECT_EQ(LaunchProcess(Quoted(probe_) + u" --sleep 2000 4", LaunchOption::Wait | LaunchOption::PumpMessages), 4u);
+  const uint64_t spent = cpuTime() - before;
+  EXPECT_LT(spent, 150u) << "milliseconds of processor time while the program slept";
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, UINT(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 9u);
+}
+
+// An unquoted program in a folder with a space is started as it stands, never as a shorter
+// reading of its path: prog.exe beside "prog dir" is a decoy. A missing program starts nothing.
+TEST_F(LaunchProcessTest, UnquotedProgramPathIsNotReadShorter) {
+  ASSERT_TRUE(CopyFileW(vk::W(probe_), vk::W(folder_.path() + u"\\prog.exe"), FALSE)) << GetLastError();
+  for (const Streng& program : {probe_, programDir_ + u"\\probe"}) {
+    DeleteFileW(vk::W(report_));
+    EXPECT_EQ(LaunchProcess(program + u" --report " + report_ + u" 5", LaunchOption::Wait), 5u) << U8(program);
+    EXPECT_TRUE(wintest::EndsWithNoCase(vk::Utf8ToStreng(ReadReport(report_).program), u"\\prog dir\\probe.exe"))
+        << U8(program) << " started " << ReadReport(report_).program;
+  }
+  DeleteFileW(vk::W(report_));
+  const Streng missing = programDir_ + u"\\absent.exe --report " + report_ + u" 5";
+  EXPECT_EQ(LaunchProcess(missing, LaunchOption::Wait), kLaunchFailed);
+  EXPECT_EQ(ReadAll(report_), "<missing>");
 }
 
 TEST_F(LaunchProcessTest, NotWaitingReturnsNoExitCodeEvenForZero) {
