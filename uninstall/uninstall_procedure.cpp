@@ -455,12 +455,13 @@ bool End(Run& run) {
     return false;
   }
   if (!run.quiet && run.settings.flag2(kFlag2CompletionMessage)) ShowMessage(text(34), text(15), MB_ICONINFORMATION);
-  if (run.settings.flag(kRestartAtEnd) && (run.quiet || setup::AskYesNo(text(74), text(20)))) {
-    setup::RequestSystemRestart();
-    return true;
-  }
   const vk::Streng& program = setup::Context().runAfterProgram;
-  if (!program.empty()) setup::LaunchProcess(program, setup::LaunchOption::ProgramFolder);
+  const UninstallEnding ending = EndOfUninstall(run.settings.flag(kRestartAtEnd), run.settings.flag(kQuiet),
+                                                setup::Context().automaticMode, !program.empty());
+  if (ending.runProgram) setup::LaunchProcess(program, setup::LaunchOption::ProgramFolder);
+  if (ending.restart == UninstallRestart::Now ||
+      (ending.restart == UninstallRestart::Ask && setup::AskYesNo(text(74), text(20))))
+    setup::RequestSystemRestart();
   return true;
 }
 

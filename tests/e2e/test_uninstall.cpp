@@ -216,4 +216,30 @@ TEST_F(UninstallTest, AListedProgramIsClosedBeforeItsFileGoes) {
   }
 }
 
+// The new installer's hand-over (/r:) after a scripted removal of a product that restarts at its
+// end: the program starts and Windows is not restarted on the user's behalf.
+TEST_F(UninstallTest, AScriptedRemovalNeverRestartsAndStartsTheHandOver) {
+  ASSERT_NO_FATAL_FAILURE(Install("quiet_uninstall = true\nuninstall_restarts = true"));
+  const fs::path restart = dir_ / "restart.txt";
+  const fs::path marker = DriveC() / "e2e-handover";
+  fs::remove_all(marker);
+  setenv("BRIMSTEAD_TEST_RESTART_FILE", e2e::WindowsPath(restart.string()).c_str(), 1);
+  const std::optional<std::string> command = EntryValue(name_, "QuietUninstallString");
+  ASSERT_TRUE(command);
+  ASSERT_NE(std::string::npos, command->find("/a")) << *command;
+  for (bool handOver : {false, true}) {
+    SCOPED_TRACE(handOver);
+    if (handOver) ASSERT_NO_FATAL_FAILURE(Install("quiet_uninstall = true\nuninstall_restarts = true"));
+    const std::string args = handOver ? " /r:\"C:\\windows\\system32\\cmd.exe /c mkdir C:\\e2e-handover\"" : "";
+    e2e::Launched run(*command + args, false);
+    EXPECT_EQ(0, run.wait(30000)) << run.output();
+    EXPECT_FALSE(EntryExists(name_));
+    EXPECT_EQ("", ReadFile(restart)) << "a scripted removal asked for a restart";
+  }
+  for (int i = 0; i < 100 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(fs::exists(marker)) << "the hand-over program did not run";
+  unsetenv("BRIMSTEAD_TEST_RESTART_FILE");
+  fs::remove_all(marker);
+}
+
 }  // namespace

@@ -40,4 +40,27 @@ TEST(UninstallPlan, SupportLinks) {
     EXPECT_FALSE(uninstall::IsSupportLink(no)) << vk::StrengToUtf8(no);
 }
 
+TEST(UninstallPlan, TheEndingNeverRestartsAScriptedRunAndAlwaysStartsTheHandOver) {
+  using uninstall::UninstallRestart;
+  struct Case {
+    bool restartAtEnd, productQuiet, automatic, program;
+    UninstallRestart restart;
+  } cases[] = {
+      {false, false, false, false, UninstallRestart::None},
+      {true, false, false, false, UninstallRestart::Ask},
+      {true, true, false, false, UninstallRestart::Now},
+      {true, false, true, false, UninstallRestart::None},  // /a: no yes on the user's behalf
+      {true, true, true, false, UninstallRestart::None},   // not even with the product's quiet option
+      {true, false, false, true, UninstallRestart::None},  // the hand-over takes its place
+      {true, true, true, true, UninstallRestart::None},
+      {false, true, true, true, UninstallRestart::None},
+  };
+  for (const Case& c : cases) {
+    const uninstall::UninstallEnding ending =
+        uninstall::EndOfUninstall(c.restartAtEnd, c.productQuiet, c.automatic, c.program);
+    EXPECT_EQ(c.restart, ending.restart) << c.restartAtEnd << c.productQuiet << c.automatic << c.program;
+    EXPECT_EQ(c.program, ending.runProgram) << c.restartAtEnd << c.productQuiet << c.automatic << c.program;
+  }
+}
+
 }  // namespace

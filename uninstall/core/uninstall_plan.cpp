@@ -40,4 +40,12 @@ bool IsSupportLink(std::u16string_view text) {
   return false;
 }
 
+UninstallEnding EndOfUninstall(bool restartAtEnd, bool productQuiet, bool automaticMode, bool hasProgram) {
+  UninstallEnding ending;
+  ending.runProgram = hasProgram;
+  if (restartAtEnd && !automaticMode && !hasProgram)
+    ending.restart = productQuiet ? UninstallRestart::Now : UninstallRestart::Ask;
+  return ending;
+}
+
 }  // namespace uninstall

@@ -20,4 +20,17 @@ int FilePassProgress(size_t done, size_t total);
 // A support offer is shown only for a link the shell opens in a browser.
 bool IsSupportLink(std::u16string_view text);
 
+// How a successful uninstallation ends. A scripted run (automatic mode, also under /silent)
+// never restarts Windows: nobody asked for it there. A program handed over with /r: (the new
+// installer that had this product removed first) is always started, and a restart, which would
+// end it at once, is then left to it. Otherwise the product's quiet option restarts without
+// asking, and without it the user is asked.
+enum class UninstallRestart { None, Ask, Now };
+struct UninstallEnding {
+  UninstallRestart restart = UninstallRestart::None;
+  bool runProgram = false;
+  bool operator==(const UninstallEnding&) const = default;
+};
+UninstallEnding EndOfUninstall(bool restartAtEnd, bool productQuiet, bool automaticMode, bool hasProgram);
+
 }  // namespace uninstall
