@@ -26,7 +26,9 @@ namespace {
 
 constexpr char16_t kBatchFileName[] = u"SETUPBAT.BAT";
 constexpr char16_t kCaptureFileName[] = u"bs_batch.log";
+#ifndef _WIN64
 constexpr int kCsidlSystemX86 = 41;
+#endif
 
 void Report(const Streng& message) {
   LogTextW(message + u"\r\n");
@@ -190,8 +192,13 @@ Streng CommandInterpreterPath() {
   }
   const OsInfo& os = OperatingSystemInfo();
   if (!os.ntPlatform && os.major == 4) return vk::JoinPath(FolderPath(SystemFolder::Windows), u"command.com");
+#ifdef _WIN64
+  // A 64-bit build runs the system's own interpreter, not the 32-bit one beside it.
+  const Streng system = FolderPath(SystemFolder::System);
+#else
   Streng system = ShellFolderPath(kCsidlSystemX86);
   if (system.empty()) system = FolderPath(SystemFolder::System);
+#endif
   return vk::JoinPath(system, u"cmd.exe");
 }
 

@@ -63,4 +63,26 @@ TEST(UninstallPlan, TheEndingNeverRestartsAScriptedRunAndAlwaysStartsTheHandOver
   }
 }
 
+TEST(UninstallPlan, FoldersOnTheWayBelowTheProductFolders) {
+  const std::vector<Streng> product = {u"C:\\App", u"C:\\App\\Shared\\", u"D:\\Common"};
+  struct Case {
+    const char16_t* path;
+    bool folder;
+    std::vector<Streng> expected;
+  } cases[] = {
+      {u"C:\\App\\bin\\deep\\x.dll", false, {u"C:\\App\\bin", u"C:\\App\\bin\\deep"}},
+      {u"C:\\App\\x.dll", false, {}},                           // right in the product folder
+      {u"C:\\App\\bin\\deep", true, {u"C:\\App\\bin", u"C:\\App\\bin\\deep"}},
+      {u"c:\\app\\Shared\\lib\\y.dll", false, {u"c:\\app\\Shared\\lib"}},  // the deepest product folder
+      {u"C:\\App\\bin\\..\\..\\Windows\\x.dll", false, {}},      // resolved: outside every product folder
+      {u"C:\\App\\bin\\.\\x.dll", false, {u"C:\\App\\bin"}},
+      {u"C:\\Users\\Public\\Desktop\\App.lnk", false, {}},
+      {u"D:\\Common\\v1\\", true, {u"D:\\Common\\v1"}},
+      {u"C:\\Apple\\x.dll", false, {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.expected, uninstall::FoldersToCheckForLinks(c.path, product, c.folder)) << vk::StrengToUtf8(c.path);
+  EXPECT_TRUE(uninstall::FoldersToCheckForLinks(u"C:\\App\\bin\\x", {}, false).empty());
+}
+
 }  // namespace

@@ -195,7 +195,11 @@ TEST_F(BatchRunnerTest, InterpreterFromComSpecOnlyWhenAbsoluteAndThere) {
   wchar_t saved[MAX_PATH];
   const DWORD n = GetEnvironmentVariableW(L"ComSpec", saved, MAX_PATH);
   ASSERT_TRUE(n > 0 && n < MAX_PATH);
+#ifdef _WIN64
+  const Streng system = FolderPath(SystemFolder::System) + u"\\cmd.exe";
+#else
   const Streng system = ShellFolderPath(0x29 /* the 32-bit system folder */) + u"\\cmd.exe";
+#endif
   const Streng present = In(u"other-cmd.exe");
   WriteText(present, "x");
   struct Case {
@@ -230,15 +234,19 @@ TEST_F(BatchRunnerTest, CaptureFileIsNeverALinkToAnotherFile) {
   const Streng precious = elsewhere.path() + u"\\precious.txt";
   WriteText(precious, "keep me");
   const Streng capture = In(u"bs_batch.log");
-  if (!CreateSymbolicLinkW(vk::W(capture), vk::W(precious), 0))
-    GTEST_SKIP() << "this system makes no file links: " << GetLastError();
-  ASSERT_TRUE(SetFileAttributesW(vk::W(capture), FILE_ATTRIBUTE_READONLY));
+  // (Wine's CreateSymbolicLinkW reports success and makes nothing.)
+  if (!CreateSymbolicLinkW(vk::W(capture), vk::W(precious), 0) || !Exists(capture))
+    GTEST_SKIP() << "this system makes no file links";
+  // Held open, the link cannot be deleted before the capture file is made.
+  vk::FileHandle holder(CreateFileW(vk::W(capture), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  ASSERT_TRUE(holder.valid());
   const bool ran = RunBatch("echo written through the link", true, u"Post-Installation Batch");
+  holder.reset();
   EXPECT_TRUE(ran);
   EXPECT_EQ(ReadAll(precious), "keep me");
   EXPECT_NE(Log().find("Failed to create batch output capture file.  "), std::string::npos) << Log();
   EXPECT_EQ(Log().find("written through the link"), std::string::npos) << Log();
-  SetFileAttributesW(vk::W(capture), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(vk::W(capture));
 }
 
