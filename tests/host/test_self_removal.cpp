@@ -10,12 +10,12 @@ using uninstall::SelfRemovalPaths;
 const vk::Streng kHead =
     u"setlocal DisableDelayedExpansion\r\ncd /d \"C:\\T\"\r\n"
     u"set Attempts=0\r\n:Repeat\r\ndel \"C:\\P\\u.exe\"\r\nif not exist \"C:\\P\\u.exe\" goto Deleted\r\n"
-    u"set /a Attempts+=1\r\nif %Attempts% LSS 120 (\r\nCHOICE /T 1 /D Y >nul\r\ngoto Repeat\r\n)\r\n"
+    u"set /a Attempts+=1\r\nif %Attempts% LSS 120 (\r\nping -n 2 127.0.0.1 >nul\r\ngoto Repeat\r\n)\r\n"
     u":Deleted\r\nCHOICE /T 3 /D Y\r\n";
 // The lines after them for that batch.
 const vk::Streng kTail =
     u"set \"SelfRemovalFolder=C:\\T\\x\"\r\n"
-    u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c CHOICE /T 2 /D Y ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
+    u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
     u"del \"C:\\T\\x\\d.bat\"\r\n";
 
 TEST(SelfRemovalBatch, TwoLevelSubfolderDeepestFirst) {
@@ -31,7 +31,7 @@ TEST(SelfRemovalBatch, TwoLevelSubfolderDeepestFirst) {
             u"if not exist \"C:\\Apps\\Tool\\Setup\\Uninstall\\uninstall.exe\" goto Deleted\r\n"
             u"set /a Attempts+=1\r\n"
             u"if %Attempts% LSS 120 (\r\n"
-            u"CHOICE /T 1 /D Y >nul\r\n"
+            u"ping -n 2 127.0.0.1 >nul\r\n"
             u"goto Repeat\r\n"
             u")\r\n"
             u":Deleted\r\n"
@@ -40,7 +40,7 @@ TEST(SelfRemovalBatch, TwoLevelSubfolderDeepestFirst) {
             u"rd \"C:\\Apps\\Tool\\Setup\"\r\n"
             u"rd \"C:\\Apps\\Tool\"\r\n"
             u"set \"SelfRemovalFolder=C:\\Temp\\bs-0123\"\r\n"
-            u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c CHOICE /T 2 /D Y ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
+            u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
             u"del \"C:\\Temp\\bs-0123\\delunins.bat\"\r\n");
   // Pure 7-bit text takes the Windows-1252 line even where the console could take UTF-8.
   EXPECT_EQ(uninstall::EncodeSelfRemovalBatch(text, true), "@chcp 1252 >nul\r\n" + vk::StrengToCp1252(text));

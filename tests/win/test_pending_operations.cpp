@@ -196,7 +196,7 @@ TEST(SelfRemovalBatch, WritesTheExactBytesAndNeverOverAnExistingFile) {
   EXPECT_EQ(ReadAll(batch),
             "@chcp 65001 >nul\r\nsetlocal DisableDelayedExpansion\r\ncd /d \"" + temp8 + "\"\r\nCHOICE /T 3 /D Y\r\n"
             "rd \"C:\\Caf\xC3\xA9\\Un\"\r\nrd \"C:\\Caf\xC3\xA9\"\r\nset \"SelfRemovalFolder=" + dir8 + "\"\r\n"
-            "start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c CHOICE /T 2 /D Y ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
+            "start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
             "del \"" + batch8 + "\"\r\n");
   // What is there already, a file or a link to one, is neither opened nor replaced.
   EXPECT_FALSE(uninstall::WriteSelfRemovalBatchFile(paths, false));
@@ -294,10 +294,13 @@ TEST(SelfRemovalBatch, AHeldExecutableDoesNotKeepTheBatchRunning) {
   uninstall::SelfRemovalPaths paths{exe, install, u"", own + u"\\delunins.bat", setup::CommandInterpreterPath()};
   paths.deleteAttempts = 2;
   ASSERT_TRUE(uninstall::WriteSelfRemovalBatchFile(paths, false));
+  const ULONGLONG start = GetTickCount64();
   ASSERT_TRUE(uninstall::StartSelfRemovalBatch(paths.batchFile));
   for (int i = 0; i < 300 && Exists(own); ++i) Sleep(100);
   EXPECT_FALSE(Exists(own)) << "the batch should give up on the executable and end";
   EXPECT_TRUE(Exists(exe));
+  // The attempts are a second apart and the folder goes a while after the batch: about 3 s.
+  EXPECT_GE(GetTickCount64() - start, 2000u);
 }
 
 }  // namespace

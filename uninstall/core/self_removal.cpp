@@ -30,12 +30,13 @@ Streng SelfRemovalText(const SelfRemovalPaths& paths) {
   text += u"cd /d " + Quoted(vk::PathFolder(batchFolder)) + u"\r\n";
   if (!paths.executable.empty()) {
     // Bounded: a file that cannot be deleted (held by another program, say) is left behind
-    // rather than spun on for ever.
+    // rather than spun on for ever. Ping waits about a second; CHOICE does not wait reliably in
+    // a console that nobody sees.
     const Streng exe = Quoted(paths.executable);
     text += u"set Attempts=0\r\n:Repeat\r\n";
     text += u"del " + exe + u"\r\nif not exist " + exe + u" goto Deleted\r\n";
     text += u"set /a Attempts+=1\r\nif %Attempts% LSS " + vk::AsciiToStreng(std::to_string(paths.deleteAttempts)) +
-            u" (\r\nCHOICE /T 1 /D Y >nul\r\ngoto Repeat\r\n)\r\n";
+            u" (\r\nping -n 2 127.0.0.1 >nul\r\ngoto Repeat\r\n)\r\n";
     text += u":Deleted\r\n";
   }
   text += u"CHOICE /T 3 /D Y\r\n";
@@ -72,7 +73,7 @@ Streng SelfRemovalText(const SelfRemovalPaths& paths) {
   // nothing of the path is taken for a command or expanded once more.
   text += u"set \"SelfRemovalFolder=" + setup::EscapeForBatch(batchFolder) + u"\"\r\n";
   text += u"start \"\" /b " + Quoted(paths.interpreter) +
-          u" /d /v:off /c CHOICE /T 2 /D Y ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n";
+          u" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n";
   text += u"del " + Quoted(paths.batchFile) + u"\r\n";
   return text;
 }

@@ -12,7 +12,7 @@ namespace uninstall {
 inline constexpr const char16_t* kSelfRemovalBatchName = u"delunins.bat";
 // Folders of the uninstall subfolder removed at most (the subfolder and its parents).
 inline constexpr size_t kMaxSubfolderLevels = 50;
-// Attempts to delete the executable, one second apart, before the batch goes on without it.
+// Attempts to delete the executable, about a second apart, before the batch goes on without it.
 inline constexpr int kMaxDeleteAttempts = 120;
 
 struct SelfRemovalPaths {
