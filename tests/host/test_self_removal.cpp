@@ -15,7 +15,9 @@ const vk::Streng kHead =
 // The lines after them for that batch.
 const vk::Streng kTail =
     u"set \"SelfRemovalFolder=C:\\T\\x\"\r\n"
-    u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
+    u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            u" ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            u" ping -n 6 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul\r\n"
     u"del \"C:\\T\\x\\d.bat\"\r\n";
 
 TEST(SelfRemovalBatch, TwoLevelSubfolderDeepestFirst) {
@@ -40,7 +42,9 @@ TEST(SelfRemovalBatch, TwoLevelSubfolderDeepestFirst) {
             u"rd \"C:\\Apps\\Tool\\Setup\"\r\n"
             u"rd \"C:\\Apps\\Tool\"\r\n"
             u"set \"SelfRemovalFolder=C:\\Temp\\bs-0123\"\r\n"
-            u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n"
+            u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            u" ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            u" ping -n 6 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul\r\n"
             u"del \"C:\\Temp\\bs-0123\\delunins.bat\"\r\n");
   // Pure 7-bit text takes the Windows-1252 line even where the console could take UTF-8.
   EXPECT_EQ(uninstall::EncodeSelfRemovalBatch(text, true), "@chcp 1252 >nul\r\n" + vk::StrengToCp1252(text));
@@ -99,7 +103,7 @@ TEST(SelfRemovalBatch, AtMostFiftySubfolderLines) {
   const vk::Streng text = uninstall::SelfRemovalText({u"C:\\P\\u.exe", u"C:\\P", deep, u"C:\\T\\x\\d.bat", u"C:\\W\\cmd.exe"});
   size_t rd = 0;
   for (size_t at = text.find(u"rd \""); at != vk::Streng::npos; at = text.find(u"rd \"", at + 1)) ++rd;
-  EXPECT_EQ(rd, 52u);  // fifty subfolder levels, the deepest first, the installation folder, the batch's own
+  EXPECT_EQ(rd, 54u);  // fifty subfolder levels, deepest first, the installation folder, three tries at the batch's own
   EXPECT_NE(text.find(u"rd \"C:\\P\"\r\nset"), vk::Streng::npos);
 }
 

@@ -69,11 +69,17 @@ Streng SelfRemovalText(const SelfRemovalPaths& paths) {
 
   text += u"rd " + Quoted(paths.installFolder) + u"\r\n";
   // The batch's own folder can go only once the interpreter has let go of the batch (some keep it
-  // open to the end): a second one waits for that. It reads the folder from the variable, so that
-  // nothing of the path is taken for a command or expanded once more.
+  // open to the end): a second one tries after about 2, 4 and 9 seconds. It reads the folder from
+  // the variable, so that nothing of the path is taken for a command or expanded once more.
   text += u"set \"SelfRemovalFolder=" + setup::EscapeForBatch(batchFolder) + u"\"\r\n";
-  text += u"start \"\" /b " + Quoted(paths.interpreter) +
-          u" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\"\r\n";
+  text += u"start \"\" /b " + Quoted(paths.interpreter) + u" /d /v:off /c";
+  const char16_t* separator = u"";
+  for (const char16_t* pings : {u"3", u"3", u"6"}) {
+    text += separator;
+    text += u" ping -n " + Streng(pings) + u" 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul";
+    separator = u" ^&";
+  }
+  text += u"\r\n";
   text += u"del " + Quoted(paths.batchFile) + u"\r\n";
   return text;
 }
