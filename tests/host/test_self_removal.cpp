@@ -15,7 +15,8 @@ const vk::Streng kHead =
 // The lines after them for that batch.
 const vk::Streng kTail =
     u"set \"SelfRemovalFolder=C:\\T\\x\"\r\n"
-    u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+    u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c"
+    u" ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
             u" ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
             u" ping -n 6 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul\r\n"
     u"del \"C:\\T\\x\\d.bat\"\r\n";
@@ -42,7 +43,8 @@ TEST(SelfRemovalBatch, TwoLevelSubfolderDeepestFirst) {
             u"rd \"C:\\Apps\\Tool\\Setup\"\r\n"
             u"rd \"C:\\Apps\\Tool\"\r\n"
             u"set \"SelfRemovalFolder=C:\\Temp\\bs-0123\"\r\n"
-            u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            u"start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c"
+            u" ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
             u" ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
             u" ping -n 6 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul\r\n"
             u"del \"C:\\Temp\\bs-0123\\delunins.bat\"\r\n");
@@ -65,7 +67,8 @@ TEST(SelfRemovalBatch, SubfolderForms) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(vk::StrengToUtf8(c.subdir));
-    const vk::Streng text = uninstall::SelfRemovalText({u"C:\\P\\u.exe", u"C:\\P", c.subdir, u"C:\\T\\x\\d.bat", u"C:\\W\\cmd.exe"});
+    const vk::Streng text =
+        uninstall::SelfRemovalText({u"C:\\P\\u.exe", u"C:\\P", c.subdir, u"C:\\T\\x\\d.bat", u"C:\\W\\cmd.exe"});
     EXPECT_EQ(text, kHead + c.rdLines + kTail);
   }
 }
@@ -92,7 +95,8 @@ TEST(SelfRemovalBatch, PercentSignsInPathsAreEscaped) {
   // The attempt counter is the only variable the batch reads, the folder's the only one it passes on.
   size_t single = 0;
   for (size_t at = 0; at < text.size(); ++at)
-    if (text[at] == u'%' && (at + 1 == text.size() || text[at + 1] != u'%') && (at == 0 || text[at - 1] != u'%')) ++single;
+    if (text[at] == u'%' && (at + 1 == text.size() || text[at + 1] != u'%') && (at == 0 || text[at - 1] != u'%'))
+      ++single;
   EXPECT_EQ(single, 2u);  // "%Attempts%"
   EXPECT_NE(text.find(u"rd \"%%SelfRemovalFolder%%\""), vk::Streng::npos);
 }
@@ -100,7 +104,8 @@ TEST(SelfRemovalBatch, PercentSignsInPathsAreEscaped) {
 TEST(SelfRemovalBatch, AtMostFiftySubfolderLines) {
   vk::Streng deep;
   for (int i = 0; i < 60; ++i) deep += u"d\\";
-  const vk::Streng text = uninstall::SelfRemovalText({u"C:\\P\\u.exe", u"C:\\P", deep, u"C:\\T\\x\\d.bat", u"C:\\W\\cmd.exe"});
+  const vk::Streng text =
+      uninstall::SelfRemovalText({u"C:\\P\\u.exe", u"C:\\P", deep, u"C:\\T\\x\\d.bat", u"C:\\W\\cmd.exe"});
   size_t rd = 0;
   for (size_t at = text.find(u"rd \""); at != vk::Streng::npos; at = text.find(u"rd \"", at + 1)) ++rd;
   EXPECT_EQ(rd, 54u);  // fifty subfolder levels, deepest first, the installation folder, three tries at the batch's own
@@ -142,7 +147,8 @@ TEST(SelfRemovalBatch, NonAsciiPathEncodings) {
   EXPECT_NE(cp1252.find("rd \"C:\\Caf\xE9\"\r\n"), std::string::npos);
 
   // Without a UTF-8 console what Windows-1252 lacks becomes "?", a wildcard: said so.
-  const vk::Streng greek = uninstall::SelfRemovalText({u"C:\\Ω\\u.exe", u"C:\\Ω", u"", u"C:\\T\\x\\d.bat", u"C:\\W\\cmd.exe"});
+  const vk::Streng greek =
+      uninstall::SelfRemovalText({u"C:\\Ω\\u.exe", u"C:\\Ω", u"", u"C:\\T\\x\\d.bat", u"C:\\W\\cmd.exe"});
   EXPECT_NE(uninstall::EncodeSelfRemovalBatch(greek, false, &lossless).find("del \"C:\\?\\"), std::string::npos);
   EXPECT_FALSE(lossless);
   uninstall::EncodeSelfRemovalBatch(greek, true, &lossless);

@@ -196,7 +196,8 @@ TEST(SelfRemovalBatch, WritesTheExactBytesAndNeverOverAnExistingFile) {
   EXPECT_EQ(ReadAll(batch),
             "@chcp 65001 >nul\r\nsetlocal DisableDelayedExpansion\r\ncd /d \"" + temp8 + "\"\r\nCHOICE /T 3 /D Y\r\n"
             "rd \"C:\\Caf\xC3\xA9\\Un\"\r\nrd \"C:\\Caf\xC3\xA9\"\r\nset \"SelfRemovalFolder=" + dir8 + "\"\r\n"
-            "start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            "start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c"
+            " ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
             " ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
             " ping -n 6 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul\r\n"
             "del \"" + batch8 + "\"\r\n");
