@@ -156,4 +156,11 @@ Streng MakeAbsolutePath(std::u16string_view base, std::u16string_view path) {
   return JoinPath(base, p);
 }
 
+bool IsAbsolutePath(std::u16string_view path) {
+  const auto slash = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  if (path.size() >= 3 && path[1] == u':' && slash(path[2]))
+    return (path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z');
+  return path.size() >= 3 && slash(path[0]) && slash(path[1]) && !slash(path[2]);
+}
+
 }  // namespace vk

@@ -38,6 +38,10 @@ Streng PathFileName(std::u16string_view path);
 // base's drive letter and colon; any other goes behind the base with one backslash between.
 Streng MakeAbsolutePath(std::u16string_view base, std::u16string_view path);
 
+// A path with a drive letter, colon and backslash ("C:\x"), or a UNC path ("\\server\share"):
+// one the system never looks up relative to the current folder or drive.
+bool IsAbsolutePath(std::u16string_view path);
+
 // Removes "." and ".." components the way the system's canonicalisation does ("C:\a\.\b\..\c"
 // becomes "C:\a\c"); ".." never climbs above the root ("X:\", "\\server\share\", "\").
 // Paths of any length; used where the system call's buffer is too small.

@@ -26,7 +26,9 @@ namespace {
 
 constexpr char16_t kBatchFileName[] = u"SETUPBAT.BAT";
 constexpr char16_t kCaptureFileName[] = u"bs_batch.log";
+#ifndef _WIN64
 constexpr int kCsidlSystemX86 = 41;
+#endif
 
 void Report(const Streng& message) {
   LogTextW(message + u"\r\n");
@@ -41,10 +43,11 @@ class HeldBatchFile {
 public:
   // The file error text on failure.
   bool Write(const Streng& path, const vk::String& bytes, Streng& errorText) {
-    // A file put there by someone else (a link to another file, say) is removed, not written through.
+    // A file put there by someone else (a link to another file, say) is removed, not written
+    // through; one that comes back in the meantime fails the creation.
     DeleteFileW(vk::W(path));
     vk::File out;
-    if (out.Open(path, vk::FileMode::Write | vk::FileMode::CreateAlways) != vk::FileErr::Success ||
+    if (out.Open(path, vk::FileMode::Write | vk::FileMode::CreateNew) != vk::FileErr::Success ||
         !out.Write(bytes.data(), int64_t(bytes.size())) || !out.Flush()) {
       errorText = out.ErrorText();
       return false;
@@ -77,29 +80,19 @@ private:
   bool written_ = false;
 };
 
-// The capture file: made empty, then held for reading (the interpreter writes it through its
-// redirection) and read from the held handle; without delete sharing, nobody can put another
-// file in its place meanwhile.
+// The capture file: made new and held from its creation for reading (the interpreter writes it
+// through its redirection), and read from the held handle. Made new, it is never an existing file
+// or a link to one; without delete sharing, nobody can put another file in its place meanwhile.
 class CaptureFile {
 public:
   bool Create(const Streng& path, Streng& errorText) {
-    DeleteFileW(vk::W(path));
-    vk::File out;
-    if (out.Open(path, vk::FileMode::Write | vk::FileMode::CreateAlways) != vk::FileErr::Success) {
-      errorText = out.ErrorText();
-      return false;
-    }
-    out.Close();
-    path_ = path;
-    if (held_.Open(path, vk::FileMode::Read | vk::FileMode::ShareRead | vk::FileMode::ShareWrite) !=
-        vk::FileErr::Success) {
+    DeleteFileW(vk::W(path));  // one left by an earlier run; a link goes itself
+    if (held_.Open(path, vk::FileMode::Read | vk::FileMode::CreateNew | vk::FileMode::ShareRead |
+                             vk::FileMode::ShareWrite) != vk::FileErr::Success) {
       errorText = held_.ErrorText();
       return false;
     }
-    if (held_.Size() != 0) {
-      errorText = vk::FileErrorMessageW(vk::FileErr::Corrupted);
-      return false;
-    }
+    path_ = path;
     return true;
   }
 
@@ -192,13 +185,20 @@ Streng CommandInterpreterPath() {
   wchar_t buffer[MAX_PATH * 2];
   const DWORD n = ExpandEnvironmentStringsW(L"%comspec%", buffer, DWORD(std::size(buffer)));
   if (n > 1 && n <= std::size(buffer)) {
+    // Only an absolute path to an existing file: a bare name would be looked for in the working
+    // folder first, which may be one that anybody can write.
     const Streng path = vk::FromW(buffer, n - 1);
-    if (!vk::EqualsNoCase(path, u"%comspec%")) return path;
+    if (vk::IsAbsolutePath(path) && vk::IsFile(path)) return path;
   }
   const OsInfo& os = OperatingSystemInfo();
   if (!os.ntPlatform && os.major == 4) return vk::JoinPath(FolderPath(SystemFolder::Windows), u"command.com");
+#ifdef _WIN64
+  // A 64-bit build runs the system's own interpreter, not the 32-bit one beside it.
+  const Streng system = FolderPath(SystemFolder::System);
+#else
   Streng system = ShellFolderPath(kCsidlSystemX86);
   if (system.empty()) system = FolderPath(SystemFolder::System);
+#endif
   return vk::JoinPath(system, u"cmd.exe");
 }
 

@@ -14,9 +14,11 @@ constexpr REGSAM kAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_K
 // A default value longer than this is not one the installation saved.
 constexpr DWORD kMaxValueBytes = 64 * 1024;
 
-vk::RegKey Open(HKEY parent, const vk::Streng& path) {
+// status: why the key could not be opened.
+vk::RegKey Open(HKEY parent, const vk::Streng& path, LONG* status = nullptr) {
   vk::RegKey key;
-  if (parent) RegOpenKeyExW(parent, vk::W(path), 0, kAccess, key.put());
+  const LONG rc = parent ? RegOpenKeyExW(parent, vk::W(path), 0, kAccess, key.put()) : ERROR_INVALID_HANDLE;
+  if (status) *status = rc;
   return key;
 }
 
@@ -84,11 +86,14 @@ bool RestoreExtension(const vk::Streng& extension, const vk::Streng& programId, 
   return created;
 }
 
-// The program identifier's part. True when the key is gone or has no subkeys left.
+// The program identifier's part. True when the key is gone or has no subkeys left. Only the
+// system's "not found" means gone: a key that cannot be opened (access denied, say) is
+// somebody's, and it stays with its extension.
 bool RestoreProgramId(const vk::Streng& programId, const vk::Streng& verb, bool hasIcon,
                       const vk::Streng& backupName) {
-  vk::RegKey key = Open(HKEY_CLASSES_ROOT, programId);
-  if (!key) return true;
+  LONG status = ERROR_SUCCESS;
+  vk::RegKey key = Open(HKEY_CLASSES_ROOT, programId, &status);
+  if (!key) return status == ERROR_FILE_NOT_FOUND;
   RestoreDefault(key.get(), backupName, false);
   if (hasIcon) {
     vk::RegKey icon = Open(key.get(), u"DefaultIcon");

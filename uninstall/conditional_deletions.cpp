@@ -68,8 +68,15 @@ DeletionOutcome RunConditionalDeletions(std::vector<setup::FileDeletion>& record
     size_t failures = 0;
     for (const Streng& file : MatchingFiles(pattern, installFolder)) {
       FileFacts facts;
-      if (!ReadFacts(file, facts)) continue;  // gone since the search
+      if (!run.MayDelete(file) || !ReadFacts(file, facts)) continue;  // refused, or gone since the search
       const Condition condition = TestDeletionCondition(record.conditionKind, record.comparisonValue, facts);
+      if (condition == Condition::BadValue && !installationPhase) {
+        // Kept as it stands in the data; the rest of the uninstallation goes on.
+        run.Log(SkippedDeletionText(pattern, vk::AnsiToStreng(record.comparisonValue)));
+        ++outcome.skipped;
+        ++failures;
+        break;
+      }
       if (condition == Condition::BadValue) {
         outcome.corrupt = true;
         run.CorruptData(kBadDeletionDate);

@@ -19,9 +19,13 @@ public:
   virtual void LogSuccess(const vk::Streng& text) = 0;          // the running log, verbose mode only
   virtual void AddFailure(const vk::Streng& text) = 0;          // FailureSummary
   virtual void SetRestartNeeded() = 0;                          // this phase's own restart mark
-  // A comparison date that does not parse: the engine raises corrupt-installer error 65 and does
-  // not return; when it does return, the run stops.
+  // A comparison date that does not parse at installation: the engine raises corrupt-installer
+  // error 65 and does not return; when it does return, the run stops. At uninstallation the
+  // record is skipped instead, with a line to Log: stored data that went bad must not keep the
+  // product from being removed.
   virtual void CorruptData(int code) = 0;
+  // Whether this matching file may be deleted (the uninstaller refuses one reached through a link).
+  virtual bool MayDelete(const vk::Streng& /*file*/) { return true; }
 };
 
 inline constexpr int kBadDeletionDate = 65;
@@ -31,6 +35,7 @@ struct DeletionOutcome {
   size_t deleted = 0;   // deleted now
   size_t atRestart = 0; // registered for the next restart
   size_t failures = 0;
+  size_t skipped = 0;    // records with a bad date, skipped at uninstallation
   bool corrupt = false;
 };
 

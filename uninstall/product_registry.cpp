@@ -68,6 +68,8 @@ void DeleteRecordedValue(const vk::Streng& path, bool view64) {
 }
 
 void DeleteRecordedKey(const vk::Streng& path, bool view64) {
+  const setup::RegistryPath parsed = setup::ParseRegistryPath(path);
+  if (!MayDeleteKeyTree(parsed.root, parsed.key)) return;
   const REGSAM view = view64 ? KEY_WOW64_64KEY : 0;
   for (const Place& place : Places(path, LoadedUserHives())) DeleteKeyTree(place.root, place.path, view);
 }

@@ -18,7 +18,9 @@ struct UninstallDataReadResult {
 // Loads `path` and fills `data`. Only the file read can fail; its content never does.
 UninstallDataReadResult ReadUninstallDataFile(const vk::Streng& path, UninstallData& data);
 
-// Writes the whole file, replacing an earlier one. True on success.
+// Writes the whole file to a new temporary file in the same folder and renames it over an
+// earlier one; on failure the earlier file stays as it was and no temporary file is left.
+// True on success.
 bool WriteUninstallDataFile(const vk::Streng& path, const UninstallData& data);
 
 }  // namespace uninstall

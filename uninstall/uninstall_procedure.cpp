@@ -78,6 +78,7 @@ struct Run final : StepContext {
   UninstallData& data = ProcessUninstallData();
   ProtectedFiles deletedFiles;
   std::vector<vk::Streng> folders;
+  std::vector<vk::Streng> productFolders;  // the installation and shared folders
   vk::Streng failureSummary;
   bool quiet = false;
   bool redirectionOff = false;
@@ -106,6 +107,13 @@ void WaitStatus() { setup::WaitStatus(700); }
 
 void ShowCurrentItem(const Run& run, const vk::Streng& path) {
   if (!run.settings.flag(kHideItemNames)) setup::SetStatusLine(path);
+}
+
+// A recorded path is deleted only when no folder on its way below the product's folders is a
+// junction or symbolic link: through one, the deletion would reach what the product never made.
+// Such a path is passed over like one that is not there.
+bool ReachedWithoutLinks(const Run& run, const vk::Streng& path, bool isFolder) {
+  return !vk::AnyIsReparsePoint(FoldersToCheckForLinks(path, run.productFolders, isFolder));
 }
 
 // 1. The entry: the 64-bit view first, where the installation writes it, then the 32-bit one.
@@ -186,6 +194,8 @@ bool ReadSettings(Run& run) {
     run.redirectionOff = true;
   }
 #endif
+  for (const vk::Streng& folder : {s.InstallLocation, s.SharedPath})
+    if (!vk::Trim(folder).empty()) run.productFolders.push_back(folder);
   run.dataFolder = s.UninstallSubdir.empty() ? s.InstallLocation : vk::JoinPath(s.InstallLocation, s.UninstallSubdir);
   if (!s.DesktopFolder.empty())
     run.desktopFolder = vk::JoinPath(SpecialFolder(s.ShortcutMode == 1 ? CSIDL_COMMON_DESKTOPDIRECTORY
@@ -276,7 +286,8 @@ void RemoveProductFonts(Run& run) {
 void RemoveLogAndSharedFiles(Run& run) {
   SetStatus(68);
   SetProgress(5);
-  if (!run.settings.flag(kKeepInstallLog)) vk::DeleteFileEx(vk::JoinPath(run.dataFolder, u"Install.log"));
+  const vk::Streng log = vk::JoinPath(run.dataFolder, u"Install.log");
+  if (!run.settings.flag(kKeepInstallLog) && ReachedWithoutLinks(run, log, false)) vk::DeleteFileEx(log);
   RemoveSharedFiles(run.settings.SharedFiles, run);
   RegDeleteValueW(run.productKey.get(), L"SharedFiles");
 }
@@ -319,7 +330,7 @@ void RemoveItems(Run& run, const std::vector<vk::String>& entries) {
       default: {
         ShowCurrentItem(run, path);
         SetProgress(FilePassProgress(done, entries.size()));
-        if (GetFileAttributesW(vk::W(path)) == INVALID_FILE_ATTRIBUTES) break;
+        if (!ReachedWithoutLinks(run, path, false) || GetFileAttributesW(vk::W(path)) == INVALID_FILE_ATTRIBUTES) break;
         if (vk::DeleteFileEx(path)) {
           run.deletedFiles.insert(LowerPath(path));
         } else {
@@ -334,18 +345,24 @@ void RemoveItems(Run& run, const std::vector<vk::String>& entries) {
 // 19.
 class UninstallDeletions final : public DeletionRun {
 public:
+  explicit UninstallDeletions(const Run& run) : run_(run) {}
   vk::Streng ExpandMacros(const vk::Streng& t) override { return setup::ExpandMacros(t); }
-  void Log(const vk::Streng&) override {}
+  // The uninstaller keeps no log file: its notes go to the debugger's output.
+  void Log(const vk::Streng& text) override { OutputDebugStringW(vk::W(text)); }
   void LogSuccess(const vk::Streng&) override {}
   void AddFailure(const vk::Streng&) override {}
   void SetRestartNeeded() override {}
   [[noreturn]] void CorruptData(int code) override { setup::corruptInstaller(code, false); }
+  bool MayDelete(const vk::Streng& file) override { return ReachedWithoutLinks(run_, file, false); }
+
+private:
+  const Run& run_;
 };
 
 void CleanUpPendingAndConditional(Run& run) {
   SetProgress(92);
   CleanPendingOperations(run.deletedFiles);
-  UninstallDeletions deletions;
+  UninstallDeletions deletions(run);
   RunConditionalDeletions(run.data.conditionalDeletions, false, run.settings.InstallLocation, deletions);
   SetProgress(93);
 }
@@ -358,7 +375,9 @@ void RemoveFolders(Run& run) {
   for (vk::Streng folder : run.folders) {
     ShowCurrentItem(run, folder);
     for (size_t level = 0; level < kMaxParentLevels; ++level) {
-      if (vk::EqualsNoCase(folder, installFolder) || !vk::RemoveFolderIfEmpty(folder)) break;
+      if (vk::EqualsNoCase(folder, installFolder) || !ReachedWithoutLinks(run, folder, true) ||
+          !vk::RemoveFolderIfEmpty(folder))
+        break;
       const vk::Streng parent = vk::PathFolder(folder);
       if (!IsInsideFolder(parent, installFolder)) break;
       folder = parent;
@@ -455,12 +474,13 @@ bool End(Run& run) {
     return false;
   }
   if (!run.quiet && run.settings.flag2(kFlag2CompletionMessage)) ShowMessage(text(34), text(15), MB_ICONINFORMATION);
-  if (run.settings.flag(kRestartAtEnd) && (run.quiet || setup::AskYesNo(text(74), text(20)))) {
-    setup::RequestSystemRestart();
-    return true;
-  }
   const vk::Streng& program = setup::Context().runAfterProgram;
-  if (!program.empty()) setup::LaunchProcess(program, setup::LaunchOption::ProgramFolder);
+  const UninstallEnding ending = EndOfUninstall(run.settings.flag(kRestartAtEnd), run.settings.flag(kQuiet),
+                                                setup::Context().automaticMode, !program.empty());
+  if (ending.runProgram) setup::LaunchProcess(program, setup::LaunchOption::ProgramFolder);
+  if (ending.restart == UninstallRestart::Now ||
+      (ending.restart == UninstallRestart::Ask && setup::AskYesNo(text(74), text(20))))
+    setup::RequestSystemRestart();
   return true;
 }
 

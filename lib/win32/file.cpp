@@ -58,6 +58,7 @@ private:
 };
 
 DWORD Disposition(uint32_t mode) {
+  if (mode & FileMode::CreateNew) return CREATE_NEW;
   if (mode & FileMode::CreateAlways) return CREATE_ALWAYS;
   if (mode & FileMode::OpenAlways) return OPEN_ALWAYS;
   return OPEN_EXISTING;
@@ -108,7 +109,8 @@ int File::Open(const Streng& path, uint32_t mode) {
     bool retriedOnce = false;
     for (;;) {
       HANDLE h = CreateFileW(W(path), access, share, nullptr, Disposition(mode),
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+                             FILE_ATTRIBUTE_NORMAL | ((mode & FileMode::CreateNew) ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                             nullptr);
       error = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
       if (FileTestHooks().openAttempt) {
         FileTestHooks().openAttempt(++attempt, error);

@@ -24,6 +24,9 @@ constexpr uint32_t Write = 0x0002;
 constexpr uint32_t OpenExisting = 0x0000;
 constexpr uint32_t CreateAlways = 0x0004;  // make it, or empty the existing one
 constexpr uint32_t OpenAlways = 0x0008;    // open it, or make it when missing
+// Make it new: anything already under the name, a file, a link or another reparse point, fails
+// the open and is never opened or followed.
+constexpr uint32_t CreateNew = 0x1000;
 constexpr uint32_t ShareRead = 0x0010;
 constexpr uint32_t ShareWrite = 0x0020;
 constexpr uint32_t ShareDelete = 0x0040;

@@ -1,6 +1,7 @@
 #include "lib/win32/fileops.h"
 
 #include <windows.h>
+#include <ntsecapi.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
@@ -268,6 +269,26 @@ bool WriteWininitRenameFile(const Streng& iniPath, const Streng& left, const Str
     done += put;
   }
   return SetEndOfFile(file.get()) != FALSE;
+}
+
+Streng RandomNamePart() {
+  unsigned char bytes[8];
+  if (!RtlGenRandom(bytes, sizeof bytes)) return {};
+  static const char16_t kDigits[] = u"0123456789abcdef";
+  Streng out;
+  for (unsigned char b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+  }
+  return out;
+}
+
+bool AnyIsReparsePoint(const std::vector<Streng>& paths) {
+  for (const Streng& path : paths) {
+    const DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  }
+  return false;
 }
 
 }  // namespace vk

@@ -2,6 +2,7 @@
 // File-system operations shared by the installer and the uninstaller. Every function reports
 // failure by its result and leaves the failing call's system error in GetLastError().
 #include <cstdint>
+#include <vector>
 
 #include "lib/strings.h"
 
@@ -47,6 +48,14 @@ bool DeleteFileEx(const Streng& path, uint32_t options = 0);
 // Removes a folder that holds nothing, or nothing but a "thumbs.db" or "desktop.ini" (which go
 // first). A drive root is never removed. False, with the system error set, when the folder stays.
 bool RemoveFolderIfEmpty(const Streng& folder);
+
+// Whether any of the paths is a junction, a symbolic link or another reparse point. A path that
+// is not there is none (nothing lies beyond it).
+bool AnyIsReparsePoint(const std::vector<Streng>& paths);
+
+// 16 hexadecimal digits from the system's random source, for names nobody can guess ahead;
+// empty when the source fails.
+Streng RandomNamePart();
 
 // The Windows folder, without a trailing backslash.
 Streng WindowsFolder();

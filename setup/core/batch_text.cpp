@@ -71,14 +71,20 @@ std::u16string_view TrimBlanks(std::u16string_view s) {
 
 }  // namespace
 
+Streng EscapeForBatch(std::u16string_view text) {
+  Streng out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    out += c;
+    if (c == u'%') out += u'%';
+  }
+  return out;
+}
+
 Streng BatchVariableLines(const MacroValues& values) {
   Streng out;
   for (const BatchVariable& v : kBatchVariables) {
-    Streng value;
-    for (char16_t c : MacroValue(v.name, values).value_or(Streng())) {
-      value += c;
-      if (c == u'%') value += u'%';
-    }
+    const Streng value = EscapeForBatch(MacroValue(v.name, values).value_or(Streng()));
     out += v.quoted ? u"SET \"" : u"SET ";
     out += v.name;
     out += u'=';

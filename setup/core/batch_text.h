@@ -16,8 +16,11 @@ struct BatchVariable {
 inline constexpr size_t kBatchVariableCount = 52;
 extern const BatchVariable kBatchVariables[kBatchVariableCount];
 
-// The SET lines, each ending in CR LF. A "%" of a value is doubled, so that the interpreter
-// reads it as itself.
+// Text for a batch line, with every "%" doubled so that the interpreter reads it as itself (the
+// rest of a path is taken as it stands between double quotes).
+vk::Streng EscapeForBatch(std::u16string_view text);
+
+// The SET lines, each ending in CR LF, their values escaped for the batch.
 vk::Streng BatchVariableLines(const MacroValues& values);
 
 // A line that reads PAUSE once white space and one leading "@" are set aside.

@@ -42,8 +42,11 @@ std::optional<size_t> RecordToApply(const std::vector<CloseWindow>& records, int
     const CloseWindow& record = records[i];
     if (!AppliesInPhase(record, phase)) continue;
     const std::optional<CloseAction> action = ActionOf(record.action);
-    if (!action || (*action == CloseAction::AskUser && !canAsk)) continue;
-    if (RecordMatches(record, window)) return i;
+    if (!action || !RecordMatches(record, window)) continue;
+    // The first matching record decides, as in an interactive run: a request that cannot be
+    // asked leaves the program alone rather than handing it to a later, harsher record.
+    if (*action == CloseAction::AskUser && !canAsk) return std::nullopt;
+    return i;
   }
   return std::nullopt;
 }

@@ -52,8 +52,8 @@ inline bool AppliesInPhase(const CloseWindow& record, int phase) { return (recor
 
 // The record that acts on the window in this phase: the first in list order whose mask holds
 // the phase, whose patterns match and whose action can run. A window of the own process is never
-// acted on. canAsk: the user can be asked (not silent); without it an asking record is passed
-// over like one of another phase.
+// acted on. canAsk: the user can be asked (not silent); without it an asking record that is the
+// first to match leaves the window alone (a later record does not act in its place).
 std::optional<size_t> RecordToApply(const std::vector<CloseWindow>& records, int phase,
                                     const WindowFacts& window, bool canAsk);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,24 @@ bool GoneWithin(const fs::path& path, int seconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return !fs::exists(path);
+}
+
+// The prefix's temporary folder as the engine sees it (%TEMP%), as a Linux path.
+fs::path WindowsTemp() {
+  const e2e::Output out = e2e::RunWindowsProgram("cmd", {"/c", "echo %TEMP%"}, false);
+  std::string path = out.out;
+  while (!path.empty() && (path.back() == '\r' || path.back() == '\n' || path.back() == ' ')) path.pop_back();
+  if (path.size() < 3 || (path[0] != 'C' && path[0] != 'c') || path[1] != ':') return {};
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return DriveC() / path.substr(3);
+}
+
+// The self-removal batches' private folders in the temporary folder.
+std::set<std::string> PrivateFolders(const fs::path& temp) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(temp, fs::directory_options::skip_permission_denied))
+    if (entry.path().filename().string().rfind("bs-", 0) == 0) names.insert(entry.path().filename().string());
+  return names;
 }
 
 // A small product: two files, one in a subfolder, and whatever the test adds to the project.
@@ -214,6 +233,95 @@ TEST_F(UninstallTest, AListedProgramIsClosedBeforeItsFileGoes) {
     GoneWithin(Target(), 30);
     fs::remove_all(Target());
   }
+}
+
+// The new installer's hand-over (/r:) after a scripted removal of a product that restarts at its
+// end: the program starts and Windows is not restarted on the user's behalf.
+TEST_F(UninstallTest, AScriptedRemovalNeverRestartsAndStartsTheHandOver) {
+  ASSERT_NO_FATAL_FAILURE(Install("quiet_uninstall = true\nuninstall_restarts = true"));
+  const fs::path restart = dir_ / "restart.txt";
+  const fs::path marker = DriveC() / "e2e-handover";
+  fs::remove_all(marker);
+  setenv("BRIMSTEAD_TEST_RESTART_FILE", e2e::WindowsPath(restart.string()).c_str(), 1);
+  const std::optional<std::string> command = EntryValue(name_, "QuietUninstallString");
+  ASSERT_TRUE(command);
+  ASSERT_NE(std::string::npos, command->find("/a")) << *command;
+  for (bool handOver : {false, true}) {
+    SCOPED_TRACE(handOver);
+    if (handOver) ASSERT_NO_FATAL_FAILURE(Install("quiet_uninstall = true\nuninstall_restarts = true"));
+    const std::string args = handOver ? " /r:\"C:\\windows\\system32\\cmd.exe /c mkdir C:\\e2e-handover\"" : "";
+    e2e::Launched run(*command + args, false);
+    EXPECT_EQ(0, run.wait(30000)) << run.output();
+    EXPECT_FALSE(EntryExists(name_));
+    EXPECT_EQ("", ReadFile(restart)) << "a scripted removal asked for a restart";
+  }
+  for (int i = 0; i < 100 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(fs::exists(marker)) << "the hand-over program did not run";
+  unsetenv("BRIMSTEAD_TEST_RESTART_FILE");
+  fs::remove_all(marker);
+}
+
+// The product removed by its installer run with /u: from a download folder: that program is not
+// the uninstaller and stays. The batch is made anew in a folder of its own (which it removes at
+// its end); a file at the batch's old fixed place is never opened.
+TEST_F(UninstallTest, ARemovalRunFromElsewhereKeepsThatProgram) {
+  ASSERT_NO_FATAL_FAILURE(Install("quiet_uninstall = true"));
+  const fs::path downloads = DriveC() / "e2e-downloads";
+  fs::remove_all(downloads);
+  fs::create_directories(downloads);
+  fs::copy_file(dir_ / "setup.exe", downloads / "setup.exe");
+  const fs::path temp = WindowsTemp();
+  ASSERT_TRUE(fs::is_directory(temp)) << temp;
+  const fs::path fixed = temp / "delunins.bat";
+  std::ofstream(fixed) << "canary\r\n";
+  const std::set<std::string> before = PrivateFolders(temp);
+
+  e2e::Launched run(e2e::ProgramCommandLine((downloads / "setup.exe").string(), "/u:\"" + name_ + "\" /a"), false);
+  EXPECT_EQ(0, run.wait(30000)) << run.output();
+  EXPECT_FALSE(EntryExists(name_));
+  EXPECT_FALSE(fs::exists(Target() / "app.txt"));
+  // Done once the batch has removed its own folder.
+  bool settled = false;
+  for (int i = 0; i < 300 && !settled; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    settled = PrivateFolders(temp) == before && i > 10;
+  }
+  EXPECT_TRUE(settled) << "the batch's private folder stays";
+  EXPECT_TRUE(fs::exists(downloads / "setup.exe")) << "the program run from elsewhere was deleted";
+  EXPECT_EQ("canary\r\n", ReadFile(fixed));
+  fs::remove(fixed);
+  fs::remove_all(downloads);
+}
+
+// Stored data that went bad in one conditional deletion does not keep the product from going.
+TEST_F(UninstallTest, AMalformedConditionalDeletionDoesNotStopTheRemoval) {
+  ASSERT_NO_FATAL_FAILURE(Install("quiet_uninstall = true"));
+  std::ofstream(Target() / "old.log") << "older\n";
+  std::ofstream(Target() / "uninst" / "Uninstall.DAT", std::ios::app)
+      << "\r\n\r\n[ConditionalDelete]\r\nold.log,2,not a date,8\r\n";
+  EXPECT_EQ(0, RunEntryCommand("QuietUninstallString"));
+  EXPECT_FALSE(EntryExists(name_));
+  EXPECT_FALSE(fs::exists(Target() / "app.txt"));
+  EXPECT_FALSE(fs::exists(Target() / "uninst" / "Uninstall.DAT"));
+  EXPECT_TRUE(fs::exists(Target() / "old.log"));
+}
+
+// A recorded file whose folder has been replaced by a link to another folder is not deleted
+// through it.
+TEST_F(UninstallTest, AFileBehindALinkedFolderIsNotDeletedThroughIt) {
+  ASSERT_NO_FATAL_FAILURE(Install("quiet_uninstall = true"));
+  const fs::path elsewhere = DriveC() / "e2e-elsewhere";
+  fs::remove_all(elsewhere);
+  fs::create_directories(elsewhere);
+  std::ofstream(elsewhere / "doc.txt") << "somebody else's\n";
+  fs::remove_all(Target() / "docs");
+  fs::create_directory_symlink(elsewhere, Target() / "docs");
+  EXPECT_EQ(0, RunEntryCommand("QuietUninstallString"));
+  EXPECT_FALSE(EntryExists(name_));
+  EXPECT_FALSE(fs::exists(Target() / "app.txt"));
+  EXPECT_EQ("somebody else's\n", ReadFile(elsewhere / "doc.txt"));
+  fs::remove(Target() / "docs");
+  fs::remove_all(elsewhere);
 }
 
 }  // namespace

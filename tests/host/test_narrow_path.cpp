@@ -154,4 +154,12 @@ TEST(WidePath, MakeAbsoluteAgainstABase) {
     EXPECT_EQ(vk::MakeAbsolutePath(c.base, c.path), vk::Streng(c.expected)) << vk::StrengToUtf8(c.path);
 }
 
+TEST(WidePath, AbsolutePaths) {
+  for (const char16_t* yes : {u"C:\\Windows\\system32\\cmd.exe", u"z:/x", u"\\\\server\\share\\cmd.exe"})
+    EXPECT_TRUE(vk::IsAbsolutePath(yes)) << vk::StrengToUtf8(yes);
+  for (const char16_t* no : {u"", u"cmd.exe", u"C:cmd.exe", u"\\Windows\\cmd.exe", u"1:\\x", u"\\\\\\x",
+                             u"%ComSpec%", u".\\cmd.exe"})
+    EXPECT_FALSE(vk::IsAbsolutePath(no)) << vk::StrengToUtf8(no);
+}
+
 }  // namespace

@@ -71,6 +71,47 @@ TEST(RegistryRemovals, ValuesFirstThenKeysDeepestFirst) {
   EXPECT_TRUE(uninstall::ParseRegistryRemovals(u"").empty());
 }
 
+TEST(RegistryRemovals, WholeTreesNeverARootAFirstLevelOrASharedKey) {
+  struct Case {
+    RegistryRoot root;
+    const char16_t* key;
+    bool may;
+  } cases[] = {
+      {RegistryRoot::LocalMachine, u"Software\\Acme", true},
+      {RegistryRoot::LocalMachine, u"Software\\Acme\\Tool", true},
+      {RegistryRoot::CurrentUser, u"\\Software\\\\Acme\\", true},  // empty components name no level
+      {RegistryRoot::ClassesRoot, u"CLSID\\{0A1B}", true},
+      {RegistryRoot::ClassesRoot, u".acme\\ShellNew", true},
+      {RegistryRoot::Users, u"S-1-5-21-1\\Software\\Acme", true},
+      {RegistryRoot::AllUsers, u"Software\\Acme", true},
+      {RegistryRoot::LocalMachine, u"Software\\Classes\\CLSID\\{0A1B}", true},
+      {RegistryRoot::LocalMachine, u"Software\\Wow6432Node\\Acme", true},
+      {RegistryRoot::LocalMachine, u"Software\\Microsoft\\Acme", true},
+      {RegistryRoot::LocalMachine, u"", false},
+      {RegistryRoot::LocalMachine, u"Software", false},
+      {RegistryRoot::CurrentUser, u"Software\\", false},
+      {RegistryRoot::CurrentUser, u"\\\\Software\\\\", false},
+      {RegistryRoot::ClassesRoot, u"CLSID", false},
+      {RegistryRoot::ClassesRoot, u".txt", false},
+      {RegistryRoot::ClassesRoot, u"Wow6432Node\\CLSID", false},
+      {RegistryRoot::LocalMachine, u"Software\\Classes", false},
+      {RegistryRoot::LocalMachine, u"SOFTWARE\\classes\\CLSID", false},
+      {RegistryRoot::LocalMachine, u"Software\\Wow6432Node", false},
+      {RegistryRoot::LocalMachine, u"Software\\Wow6432Node\\Classes\\CLSID", false},
+      {RegistryRoot::Users, u"S-1-5-21-1", false},
+      {RegistryRoot::Users, u"S-1-5-21-1\\Software", false},
+      {RegistryRoot::Users, u".DEFAULT\\Software\\Classes\\CLSID", false},
+      {RegistryRoot::AllUsers, u"Software", false},
+      {RegistryRoot::LocalMachine, u"Software\\Microsoft", false},
+      {RegistryRoot::LocalMachine, u"Software\\Microsoft\\Windows\\CurrentVersion", false},
+      {RegistryRoot::CurrentUser, u"Software\\Policies", false},
+      {RegistryRoot::LocalMachine, u"system\\currentcontrolset\\services", false},
+      {RegistryRoot::None, u"Software\\Acme", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.may, uninstall::MayDeleteKeyTree(c.root, c.key)) << int(c.root) << " " << vk::StrengToUtf8(c.key);
+}
+
 TEST(UserHives, ProfileListFirstOtherwiseLoadedHives) {
   EXPECT_EQ(uninstall::SelectUserHives({u"S-1-5-18", u"S-1-5-21-1"}, {u".DEFAULT", u"S-1-5-21-1"}),
             (std::vector<Streng>{u"S-1-5-18", u"S-1-5-21-1"}));

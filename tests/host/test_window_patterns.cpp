@@ -91,6 +91,13 @@ TEST(WindowPatterns, RecordToApplyByPhaseOrderAndAction) {
   EXPECT_EQ(RecordToApply(records, 2, editor, true), 1u);
   EXPECT_EQ(RecordToApply(records, 4, editor, true), 2u);
   EXPECT_EQ(RecordToApply(records, 4, editor, false), std::nullopt);  // silent: nobody to ask
+  // Silent: an asking record that matches first still decides; the later terminating one stays out.
+  const std::vector<CloseWindow> askThenKill = {{u"", "*Editor", "", 2, 1}, {u"", "*Editor", "", 3, 1}};
+  EXPECT_EQ(RecordToApply(askThenKill, 1, editor, false), std::nullopt);
+  EXPECT_EQ(RecordToApply(askThenKill, 1, editor, true), 0u);
+  EXPECT_EQ(RecordToApply(askThenKill, 1, other, false), std::nullopt);
+  // An asking record that does not match the window does not stop a later one.
+  EXPECT_EQ(RecordToApply({{u"", "*Calc", "", 2, 1}, {u"", "*Editor", "", 3, 1}}, 1, editor, false), 1u);
   EXPECT_EQ(RecordToApply(records, 1, other, true), 4u);
   EXPECT_EQ(RecordToApply(records, 2, other, true), 4u);
   EXPECT_EQ(RecordToApply(records, 4, other, true), std::nullopt);

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -20,9 +21,21 @@ protected:
   void SetUp() override { Clean(); }
   void TearDown() override { Clean(); }
   static void Clean() {
-    for (const char16_t* key : {u".bsta", u".bstb", u".bstc", u".bstd", u"BsTest.A", u"BsTest.B", u"BsTest.Shared",
-                                u"BsTest.D"})
+    SetKeySecurity(u"BsTest.Locked", L"D:P(A;;KA;;;WD)");
+    for (const char16_t* key : {u".bsta", u".bstb", u".bstc", u".bstd", u".bste", u"BsTest.A", u"BsTest.B",
+                                u"BsTest.Shared", u"BsTest.D", u"BsTest.Locked"})
       uninstall::DeleteKeyTree(HKEY_CLASSES_ROOT, key, 0);
+  }
+  // Gives an existing key the access list of an SDDL text; false when it could not.
+  static bool SetKeySecurity(const Streng& path, const wchar_t* sddl) {
+    vk::RegKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, vk::W(path), 0, WRITE_DAC, key.put()) != ERROR_SUCCESS) return false;
+    vk::LocalMemory descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                              reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()),
+                                                              nullptr))
+      return false;
+    return RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) == ERROR_SUCCESS;
   }
   // A file type as the installation leaves it: description, icon and the verb's command.
   static void ProgramId(const Streng& id, const Streng& verb, bool icon) {
@@ -102,6 +115,22 @@ TEST_F(Associations, BlankRecordsAndMissingKeysAreHarmless) {
                                   {".bstb", "BsTest.B", "open", u"x"}},
                                  kProduct);
   EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, u".bsta", kDefault), u"BsTest.A");
+}
+
+// A type key the uninstaller may not open is somebody's: it is not taken for gone, so the
+// extension that names it keeps pointing to it.
+TEST_F(Associations, ATypeThatCannotBeOpenedIsNotGone) {
+  SetString(HKEY_CLASSES_ROOT, u".bste", kDefault, u"BsTest.Locked");
+  ProgramId(u"BsTest.Locked", u"open", false);
+  ASSERT_TRUE(SetKeySecurity(u"BsTest.Locked", L"D:P(A;;KR;;;WD)"));
+  {
+    vk::RegKey probe;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"BsTest.Locked", 0, KEY_SET_VALUE | DELETE, probe.put()) == ERROR_SUCCESS)
+      GTEST_SKIP() << "this system does not enforce registry access lists";
+  }
+  uninstall::RestoreAssociations({{".bste", "BsTest.Locked", "open", u""}}, kProduct);
+  EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, u".bste", kDefault), u"BsTest.Locked");
+  EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, u"BsTest.Locked", kDefault), u"Test document");
 }
 
 }  // namespace

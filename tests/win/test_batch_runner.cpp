@@ -27,6 +27,13 @@ using wintest::TempFolder;
 
 std::string U8(const Streng& s) { return vk::StrengToUtf8(s); }
 
+void WriteText(const Streng& path, const std::string& text) {
+  vk::FileHandle file(CreateFileW(vk::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file.valid()) << U8(path);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file.get(), text.data(), DWORD(text.size()), &written, nullptr));
+}
+
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -181,20 +188,66 @@ TEST_F(BatchRunnerTest, BatchFileIsNotWritableWhileItRuns) {
   EXPECT_FALSE(Exists(batch));
 }
 
-TEST_F(BatchRunnerTest, MissingInterpreterIsLogged) {
+// ComSpec names the interpreter only as an absolute path to an existing file; otherwise the
+// system folder's cmd.exe runs the batch (a bare "cmd.exe" would be looked for in the working
+// folder, which an installation folder may let anybody fill).
+TEST_F(BatchRunnerTest, InterpreterFromComSpecOnlyWhenAbsoluteAndThere) {
   wchar_t saved[MAX_PATH];
   const DWORD n = GetEnvironmentVariableW(L"ComSpec", saved, MAX_PATH);
   ASSERT_TRUE(n > 0 && n < MAX_PATH);
-  const Streng missing = In(u"no-cmd.exe");
-  SetEnvironmentVariableW(L"ComSpec", vk::W(missing));
-  EXPECT_EQ(CommandInterpreterPath(), missing);
+#ifdef _WIN64
+  const Streng system = FolderPath(SystemFolder::System) + u"\\cmd.exe";
+#else
+  const Streng system = ShellFolderPath(0x29 /* the 32-bit system folder */) + u"\\cmd.exe";
+#endif
+  const Streng present = In(u"other-cmd.exe");
+  WriteText(present, "x");
+  struct Case {
+    Streng comSpec;
+    Streng expected;
+  } cases[] = {
+      {vk::FromW(saved), vk::FromW(saved)},
+      {present, present},
+      {In(u"no-cmd.exe"), system},
+      {u"cmd.exe", system},
+      {u"..\\cmd.exe", system},
+      {folder_.path(), system},  // a folder is no program
+      {u"", system},
+  };
+  for (const Case& c : cases) {
+    SetEnvironmentVariableW(L"ComSpec", c.comSpec.empty() ? nullptr : vk::W(c.comSpec));
+    EXPECT_TRUE(vk::EqualsNoCase(CommandInterpreterPath(), c.expected))
+        << U8(c.comSpec) << " gave " << U8(CommandInterpreterPath());
+  }
+  // With a bare name the batch still runs, through the system's interpreter.
+  SetEnvironmentVariableW(L"ComSpec", L"cmd.exe");
   const bool ran = RunBatch("echo x> x.txt", true, u"Upgrade Batch");
   SetEnvironmentVariableW(L"ComSpec", saved);
-  EXPECT_FALSE(ran);
-  EXPECT_TRUE(EndsWith(Log(), "\r\nRunning Upgrade Batch...\r\nThe CLI " + U8(missing) + " does not exist!\r\n"))
-      << Log();
-  EXPECT_FALSE(Exists(In(u"x.txt")));
-  EXPECT_TRUE(wintest::EndsWithNoCase(CommandInterpreterPath(), u"cmd.exe"));
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(ReadAll(In(u"x.txt")), "x\r\n");
+}
+
+// The capture file is made new: a link left under its name is never written through, even one
+// that cannot be deleted first.
+TEST_F(BatchRunnerTest, CaptureFileIsNeverALinkToAnotherFile) {
+  TempFolder elsewhere(u"bs_batch_elsewhere");
+  const Streng precious = elsewhere.path() + u"\\precious.txt";
+  WriteText(precious, "keep me");
+  const Streng capture = In(u"bs_batch.log");
+  // (Wine's CreateSymbolicLinkW reports success and makes nothing.)
+  if (!CreateSymbolicLinkW(vk::W(capture), vk::W(precious), 0) || !Exists(capture))
+    GTEST_SKIP() << "this system makes no file links";
+  // Held open, the link cannot be deleted before the capture file is made.
+  vk::FileHandle holder(CreateFileW(vk::W(capture), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  ASSERT_TRUE(holder.valid());
+  const bool ran = RunBatch("echo written through the link", true, u"Post-Installation Batch");
+  holder.reset();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(ReadAll(precious), "keep me");
+  EXPECT_NE(Log().find("Failed to create batch output capture file.  "), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("written through the link"), std::string::npos) << Log();
+  DeleteFileW(vk::W(capture));
 }
 
 }  // namespace

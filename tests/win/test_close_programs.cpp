@@ -209,7 +209,8 @@ private:
 
 TEST(CloseRunningPrograms, AskingRecords) {
   const Streng cls = Unique(u"BrimsteadCloseD");
-  const std::vector<CloseWindow> records = {{cls, "", "Editor", 2, 1}, {cls, "", "Editor", 0, 2}};
+  const std::vector<CloseWindow> records = {
+      {cls, "", "Editor", 2, 1}, {cls, "", "Editor", 0, 2}, {cls, "", "Editor", 3, 1}};
   int cancels = 0;
   setup::ClosingOptions options;
   options.cancel = [&] { ++cancels; };
@@ -217,7 +218,7 @@ TEST(CloseRunningPrograms, AskingRecords) {
     OwnedWindow owner(cls, u"Brimstead Editor");
     ASSERT_TRUE(owner.ready());
 
-    // Silent: nobody is asked, the record is passed over.
+    // Silent: nobody is asked, and the later terminating record does not act in its place.
     setup::Context().silentMode = true;
     EXPECT_TRUE(setup::CloseRunningPrograms(records, setup::kClosePhaseInstall, options));
     setup::Context().silentMode = false;

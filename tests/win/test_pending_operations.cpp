@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <aclapi.h>
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,9 @@
 #include <vector>
 
 #include "lib/narrow_path.h"
+#include "lib/win32/handle.h"
 #include "tests/win/win_test_support.h"
+#include "setup/batch_runner.h"
 #include "uninstall/conditional_deletions.h"
 #include "uninstall/pending_operations.h"
 #include "uninstall/self_removal.h"
@@ -183,23 +186,83 @@ TEST(ConditionalDeletions, BadComparisonDateIsDamagedData) {
   EXPECT_EQ(quiet.corruptCode, 0);
 }
 
-TEST(SelfRemovalBatch, WritesTheExactBytes) {
+TEST(SelfRemovalBatch, WritesTheExactBytesAndNeverOverAnExistingFile) {
   TempFolder dir(u"bs_selfremoval_bytes");
   const Streng batch = dir.path() + u"\\delunins.bat";
-  const uninstall::SelfRemovalPaths paths{u"C:\\Café\\Un\\u.exe", u"C:\\Café", u"Un", batch};
+  const uninstall::SelfRemovalPaths paths{u"", u"C:\\Café", u"Un", batch, u"C:\\W\\cmd.exe"};
   ASSERT_TRUE(uninstall::WriteSelfRemovalBatchFile(paths, true));
-  const std::string batch8 = vk::StrengToUtf8(batch);
+  const std::string batch8 = vk::StrengToUtf8(batch), dir8 = vk::StrengToUtf8(dir.path());
+  const std::string temp8 = vk::StrengToUtf8(vk::PathFolder(dir.path()));
   EXPECT_EQ(ReadAll(batch),
-            "@chcp 65001 >nul\r\n:Repeat\r\ndel \"C:\\Caf\xC3\xA9\\Un\\u.exe\"\r\n"
-            "if exist \"C:\\Caf\xC3\xA9\\Un\\u.exe\" goto Repeat\r\nCHOICE /T 3 /D Y\r\n"
-            "rd \"C:\\Caf\xC3\xA9\\Un\"\r\nrd \"C:\\Caf\xC3\xA9\"\r\ndel \"" + batch8 + "\"\r\n");
-  // An older batch is replaced, here by the Windows-1252 form.
-  ASSERT_TRUE(uninstall::WriteSelfRemovalBatchFile(paths, false));
-  EXPECT_EQ(ReadAll(batch).rfind("@chcp 1252 >nul\r\n:Repeat\r\ndel \"C:\\Caf\xE9\\Un\\u.exe\"\r\n", 0), 0u);
-  EXPECT_EQ(vk::PathFileName(uninstall::SelfRemovalBatchPath()), u"delunins.bat");
+            "@chcp 65001 >nul\r\nsetlocal DisableDelayedExpansion\r\ncd /d \"" + temp8 + "\"\r\nCHOICE /T 3 /D Y\r\n"
+            "rd \"C:\\Caf\xC3\xA9\\Un\"\r\nrd \"C:\\Caf\xC3\xA9\"\r\nset \"SelfRemovalFolder=" + dir8 + "\"\r\n"
+            "start \"\" /b \"C:\\W\\cmd.exe\" /d /v:off /c"
+            " ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            " ping -n 3 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul ^&"
+            " ping -n 6 127.0.0.1 ^>nul ^& rd \"%%SelfRemovalFolder%%\" 2^>nul\r\n"
+            "del \"" + batch8 + "\"\r\n");
+  // What is there already, a file or a link to one, is neither opened nor replaced.
+  EXPECT_FALSE(uninstall::WriteSelfRemovalBatchFile(paths, false));
+  EXPECT_EQ(ReadAll(batch).rfind("@chcp 65001 >nul\r\n", 0), 0u);
+  const Streng precious = dir.path() + u"\\precious.txt";
+  WriteBytes(precious, 3);
+  const Streng link = dir.path() + u"\\link.bat";
+  // (Wine's CreateSymbolicLinkW reports success and makes nothing.)
+  if (CreateSymbolicLinkW(vk::W(link), vk::W(precious), 0) && Exists(link)) {
+    EXPECT_FALSE(uninstall::WriteSelfRemovalBatchFile({u"", u"C:\\P", u"", link}, false));
+    EXPECT_EQ(ReadAll(precious), "xxx");
+    DeleteFileW(vk::W(link));
+  }
 }
 
-// The batch runs only against a scratch folder: a stand-in executable two levels deep.
+// Each batch gets a new folder of its own with a name nobody can guess, which others may not
+// enter or change; a folder or link already under a name is never taken.
+TEST(SelfRemovalBatch, PrivateFolderIsNewUnguessableAndClosedToOthers) {
+  const Streng first = uninstall::CreatePrivateFolder();
+  const Streng second = uninstall::CreatePrivateFolder();
+  ASSERT_FALSE(first.empty());
+  ASSERT_FALSE(second.empty());
+  EXPECT_NE(first, second);
+  const Streng temp = vk::PathFolder(first);
+  EXPECT_TRUE(wintest::EndsWithNoCase(temp + u"\\", [] {
+    wchar_t buffer[MAX_PATH];
+    return vk::FromW(buffer, GetTempPathW(MAX_PATH, buffer));
+  }()));
+  EXPECT_EQ(vk::PathFileName(first).size(), 19u) << "bs- and 16 random digits";
+
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, GetNamedSecurityInfoW(vk::W(first), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                                 nullptr, &dacl, nullptr, &descriptor));
+  vk::LocalMemory owned(descriptor);
+  ASSERT_NE(dacl, nullptr);
+  // Entries only for the user, the administrators and the system, none inherited. (Wine keeps no
+  // access list of its own for a file: it shows one made from the Unix owner, which passes too.)
+  unsigned char admins[SECURITY_MAX_SID_SIZE], system[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof admins;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
+  size = sizeof system;
+  ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+  vk::KernelHandle token;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()));
+  unsigned char user[512];
+  ASSERT_TRUE(GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size));
+  const PSID self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+  EXPECT_GE(dacl->AceCount, 1);
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, &ace));
+    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    EXPECT_EQ(allowed->Header.AceFlags & INHERITED_ACE, 0) << "entry " << i;
+    PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+    EXPECT_TRUE(EqualSid(sid, self) || EqualSid(sid, admins) || EqualSid(sid, system)) << "entry " << i;
+  }
+  EXPECT_TRUE(RemoveDirectoryW(vk::W(first)));
+  EXPECT_TRUE(RemoveDirectoryW(vk::W(second)));
+}
+
+// The batch runs only against a scratch folder: a stand-in executable two levels deep. It leaves
+// nothing behind, its own private folder included.
 TEST(SelfRemovalBatch, RunRemovesTheFoldersAndItself) {
   TempFolder dir(u"bs_selfremoval_run");
   const Streng install = dir.path() + u"\\Inst";
@@ -208,13 +271,39 @@ TEST(SelfRemovalBatch, RunRemovesTheFoldersAndItself) {
   ASSERT_TRUE(CreateDirectoryW(vk::W(install + u"\\Setup\\Uninstall"), nullptr));
   const Streng exe = install + u"\\Setup\\Uninstall\\u.exe";
   WriteBytes(exe, 4);
-  const Streng batch = dir.path() + u"\\delunins.bat";
-  ASSERT_TRUE(uninstall::WriteSelfRemovalBatchFile({exe, install, u"Setup\\Uninstall", batch}, false));
+  const Streng own = uninstall::CreatePrivateFolder();
+  ASSERT_FALSE(own.empty());
+  const Streng batch = own + u"\\delunins.bat";
+  ASSERT_TRUE(uninstall::WriteSelfRemovalBatchFile(
+      {exe, install, u"Setup\\Uninstall", batch, setup::CommandInterpreterPath()}, false));
   ASSERT_TRUE(uninstall::StartSelfRemovalBatch(batch));
-  for (int i = 0; i < 200 && (Exists(install) || Exists(batch)); ++i) Sleep(100);
+  for (int i = 0; i < 200 && (Exists(install) || Exists(own)); ++i) Sleep(100);
   EXPECT_FALSE(Exists(install)) << "the emptied folders should be gone";
-  EXPECT_FALSE(Exists(batch)) << "the batch should delete itself";
+  EXPECT_FALSE(Exists(own)) << "the batch should delete itself and its folder";
   EXPECT_TRUE(Exists(dir.path())) << "nothing above the installation folder is touched";
+}
+
+// An executable that cannot be deleted is tried a bounded number of times; then the batch ends.
+TEST(SelfRemovalBatch, AHeldExecutableDoesNotKeepTheBatchRunning) {
+  TempFolder dir(u"bs_selfremoval_held");
+  const Streng install = dir.path() + u"\\Inst";
+  ASSERT_TRUE(CreateDirectoryW(vk::W(install), nullptr));
+  const Streng exe = install + u"\\u.exe";
+  WriteBytes(exe, 4);
+  vk::FileHandle held(CreateFileW(vk::W(exe), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held.valid());
+  const Streng own = uninstall::CreatePrivateFolder();
+  ASSERT_FALSE(own.empty());
+  uninstall::SelfRemovalPaths paths{exe, install, u"", own + u"\\delunins.bat", setup::CommandInterpreterPath()};
+  paths.deleteAttempts = 2;
+  ASSERT_TRUE(uninstall::WriteSelfRemovalBatchFile(paths, false));
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(uninstall::StartSelfRemovalBatch(paths.batchFile));
+  for (int i = 0; i < 300 && Exists(own); ++i) Sleep(100);
+  EXPECT_FALSE(Exists(own)) << "the batch should give up on the executable and end";
+  EXPECT_TRUE(Exists(exe));
+  // The attempts are a second apart and the folder goes a while after the batch: about 3 s.
+  EXPECT_GE(GetTickCount64() - start, 2000u);
 }
 
 }  // namespace

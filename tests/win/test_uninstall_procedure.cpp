@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "lib/narrow_path.h"
+#include "lib/win32/file.h"
 #include "lib/win32/handle.h"
 #include "setup/install_context.h"
+#include "uninstall/core/conditional_deletions.h"
 #include "uninstall/core/uninstall_data.h"
 #include "uninstall/uninstall_data_file.h"
 #include "win_test_support.h"
@@ -138,6 +141,78 @@ TEST_F(InstalledProduct, RefusesWithoutTouchingAnything) {
   EXPECT_FALSE(uninstall::RunUninstall(name_));
   EXPECT_TRUE(Exists(install_ + u"\\readme.txt"));
   EXPECT_TRUE(KeyExists());
+}
+
+// A recorded file whose folder was replaced by a link to another folder is not deleted through
+// it; the rest of the product goes, and the link itself is left as it is.
+TEST_F(InstalledProduct, AFileBehindALinkIsNotDeletedThroughIt) {
+  wintest::TempFolder outside{u"bs_uninstall_outside"};
+  PutFile(outside.path() + u"\\data.bin", "not the product's");
+  const Streng deep = install_ + u"\\bin\\deep";
+  DeleteFileW(vk::W(deep + u"\\data.bin"));
+  ASSERT_TRUE(RemoveDirectoryW(vk::W(deep)));
+  // (Wine's CreateSymbolicLinkW reports success and makes nothing; the end-to-end tests make the
+  // link from the Unix side there.)
+  if (!CreateSymbolicLinkW(vk::W(deep), vk::W(outside.path()), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+      !Exists(deep + u"\\data.bin"))
+    GTEST_SKIP() << "this system makes no directory links";
+  ASSERT_TRUE(GetFileAttributesW(vk::W(deep)) & FILE_ATTRIBUTE_REPARSE_POINT);
+
+  EXPECT_TRUE(uninstall::RunUninstall(name_));
+  EXPECT_TRUE(Exists(outside.path() + u"\\data.bin"));
+  EXPECT_FALSE(Exists(install_ + u"\\bin\\app.exe"));
+  EXPECT_FALSE(KeyExists());
+  RemoveDirectoryW(vk::W(deep));
+}
+
+// A conditional deletion whose date does not parse is passed over: the uninstallation completes.
+TEST_F(InstalledProduct, AMalformedConditionalDeletionDoesNotStopTheRemoval) {
+  PutFile(install_ + u"\\old.log");
+  PutFile(install_ + u"\\cache.dat");
+  uninstall::UninstallData data;
+  ASSERT_TRUE(uninstall::ReadUninstallDataFile(DataFile(), data).ok());
+  data.conditionalDeletions = {{"old.log", 2, "not a date", uninstall::kDeleteAtUninstallation},
+                               {"cache.dat", 0, "", uninstall::kDeleteAtUninstallation}};
+  ASSERT_TRUE(uninstall::WriteUninstallDataFile(DataFile(), data));
+  EXPECT_TRUE(uninstall::RunUninstall(name_));
+  EXPECT_FALSE(KeyExists());
+  EXPECT_FALSE(Exists(install_ + u"\\bin"));
+  EXPECT_TRUE(Exists(install_ + u"\\old.log")) << "the record with the bad date deletes nothing";
+  EXPECT_FALSE(Exists(install_ + u"\\cache.dat")) << "the records after it still run";
+}
+
+// A write that fails halfway keeps the previous data and leaves no temporary file behind.
+TEST_F(InstalledProduct, AFailedWriteKeepsThePreviousData) {
+  const std::string before = wintest::ReadAll(DataFile());
+  uninstall::UninstallData data;
+  data.productName = u"changed";
+  uninstall::AddUninstallEntry(data, install_ + u"\\other.txt", uninstall::kEntryFile);
+  vk::FileTestHooks().writeChunk = [](HANDLE h, const void* p, DWORD n, DWORD* written) -> BOOL {
+    // Half of the bytes reach the file, then the disk is full.
+    WriteFile(h, p, n / 2, written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  };
+  EXPECT_FALSE(uninstall::WriteUninstallDataFile(DataFile(), data));
+  vk::FileTestHooks().writeChunk = nullptr;
+  EXPECT_EQ(before, wintest::ReadAll(DataFile()));
+
+  const auto namesInDataFolder = [&] {
+    std::vector<Streng> names;
+    WIN32_FIND_DATAW found;
+    vk::FindHandle search(FindFirstFileW(vk::W(install_ + u"\\Setup\\*"), &found));
+    if (search) do {
+        const Streng name = vk::FromW(found.cFileName);
+        if (name != u"." && name != u"..") names.push_back(name);
+      } while (FindNextFileW(search.get(), &found));
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_EQ((std::vector<Streng>{u"Install.log", u"Uninstall.DAT"}), namesInDataFolder());
+
+  ASSERT_TRUE(uninstall::WriteUninstallDataFile(DataFile(), data));
+  EXPECT_EQ(uninstall::WriteUninstallData(data), wintest::ReadAll(DataFile()));
+  EXPECT_EQ((std::vector<Streng>{u"Install.log", u"Uninstall.DAT"}), namesInDataFolder());
 }
 
 }  // namespace

@@ -147,4 +147,8 @@ Streng FailedToDeleteText(const Streng& path, const Streng& errorText) {
   return vk::Format(u"Failed to delete file \"%s\": %s\r\n", path, errorText);
 }
 
+Streng SkippedDeletionText(const Streng& pattern, const Streng& value) {
+  return vk::Format(u"Skipped the conditional deletion of \"%s\": \"%s\" is not a date.\r\n", pattern, value);
+}
+
 }  // namespace uninstall

@@ -55,5 +55,7 @@ vk::Streng DeletedFileText(const vk::Streng& path);
 vk::Streng WillDeleteAfterRebootText(const vk::Streng& path, bool onlyAtRestart, const vk::Streng& errorText);
 vk::Streng FailedToRegisterText(const vk::Streng& path, const vk::Streng& errorText);
 vk::Streng FailedToDeleteText(const vk::Streng& path, const vk::Streng& errorText);
+// The uninstaller's note on a record whose date does not parse.
+vk::Streng SkippedDeletionText(const vk::Streng& pattern, const vk::Streng& value);
 
 }  // namespace uninstall

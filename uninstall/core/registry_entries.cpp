@@ -27,7 +27,44 @@ std::vector<vk::Streng> Components(std::u16string_view path) {
   return parts;
 }
 
+bool IsNamed(const vk::Streng& part, std::u16string_view name) { return vk::EqualsNoCase(part, name); }
+
+// Keys every program shares, as components below the root.
+constexpr std::u16string_view kSharedKeys[][4] = {
+    {u"Software", u"Microsoft"},
+    {u"Software", u"Policies"},
+    {u"Software", u"Microsoft", u"Windows"},
+    {u"Software", u"Microsoft", u"Windows", u"CurrentVersion"},
+    {u"Software", u"Microsoft", u"Windows NT"},
+    {u"Software", u"Microsoft", u"Windows NT", u"CurrentVersion"},
+    {u"SYSTEM", u"CurrentControlSet"},
+    {u"SYSTEM", u"CurrentControlSet", u"Control"},
+    {u"SYSTEM", u"CurrentControlSet", u"Services"},
+};
+
 }  // namespace
+
+bool MayDeleteKeyTree(RegistryRoot root, std::u16string_view key) {
+  if (root == RegistryRoot::None) return false;
+  std::vector<vk::Streng> parts = Components(key);
+  std::erase_if(parts, [](const vk::Streng& part) { return IsNamed(part, u"Wow6432Node"); });
+  if (root == RegistryRoot::Users) {
+    if (parts.empty()) return false;
+    parts.erase(parts.begin());  // the user's hive
+  }
+  if (parts.size() >= 2 && IsNamed(parts[0], u"Software") && IsNamed(parts[1], u"Classes"))
+    parts.erase(parts.begin(), parts.begin() + 2);
+  if (parts.size() < 2) return false;
+  for (const auto& shared : kSharedKeys) {
+    size_t n = 0;
+    while (n < 4 && !shared[n].empty()) ++n;
+    if (parts.size() != n) continue;
+    bool same = true;
+    for (size_t i = 0; i < n && same; ++i) same = IsNamed(parts[i], shared[i]);
+    if (same) return false;
+  }
+  return true;
+}
 
 std::vector<RegistryRemoval> ParseRegistryRemovals(std::u16string_view text) {
   std::vector<RegistryRemoval> values, keys;

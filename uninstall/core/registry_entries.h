@@ -30,6 +30,13 @@ std::vector<RegistryRemoval> ParseRegistryRemovals(std::u16string_view registryT
 std::vector<vk::Streng> SelectUserHives(const std::vector<vk::Streng>& profileList,
                                         const std::vector<vk::Streng>& usersSubkeys);
 
+// Whether a record may delete this key with everything below it. Never a root or a key right
+// below one ("\HKLM\Software", "\HKCR\CLSID"), nor a few keys that all programs share
+// ("Software\Microsoft", "SYSTEM\CurrentControlSet" and their like). Below HKEY_USERS the user's
+// hive counts as a root; "Software\Classes" counts as the classes root; a "Wow6432Node"
+// component, the other view of its parent, does not count as a level.
+bool MayDeleteKeyTree(RegistryRoot root, std::u16string_view key);
+
 // The product's key "Software\" + the ProductRegistry text, followed by its parents up to, not
 // including, "Software": at most 21 keys (the key and 20 levels above it). Backslashes around
 // the text and doubled backslashes are dropped; empty when the text names no key, so that

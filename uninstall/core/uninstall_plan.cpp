@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "lib/narrow_path.h"
+#include "uninstall/core/protected_folders.h"
+
 namespace uninstall {
 
 namespace {
@@ -38,6 +41,33 @@ bool IsSupportLink(std::u16string_view text) {
     if (link.size() > scheme.size() && vk::StartsWithNoCase(link, scheme))
       return link.find_first_of(u" \t\r\n\"<>") == vk::Streng::npos;
   return false;
+}
+
+std::vector<vk::Streng> FoldersToCheckForLinks(std::u16string_view path, const std::vector<vk::Streng>& productFolders,
+                                               bool pathIsFolder) {
+  const vk::Streng target = NormalizeFolder(path);
+  vk::Streng anchor;
+  for (const vk::Streng& folder : productFolders) {
+    const vk::Streng f = NormalizeFolder(folder);
+    if (!f.empty() && f.size() > anchor.size() && IsInsideFolder(target, f)) anchor = f;
+  }
+  std::vector<vk::Streng> folders;
+  if (anchor.empty()) return folders;
+  vk::Streng current = pathIsFolder ? target : vk::PathFolder(target);
+  while (IsInsideFolder(current, anchor)) {
+    folders.push_back(current);
+    current = vk::PathFolder(current);
+  }
+  std::reverse(folders.begin(), folders.end());
+  return folders;
+}
+
+UninstallEnding EndOfUninstall(bool restartAtEnd, bool productQuiet, bool automaticMode, bool hasProgram) {
+  UninstallEnding ending;
+  ending.runProgram = hasProgram;
+  if (restartAtEnd && !automaticMode && !hasProgram)
+    ending.restart = productQuiet ? UninstallRestart::Now : UninstallRestart::Ask;
+  return ending;
 }
 
 }  // namespace uninstall
