@@ -164,7 +164,7 @@ Bytes WithArchive(const Bytes& installer, const Bytes& archive, const std::vecto
 // A run that shows no box ends by itself with its code.
 void ExpectQuietExit(const fs::path& exe, const std::string& args, int exitCode, bool withDisplay) {
   Launched run(e2e::ProgramCommandLine(exe.string(), args), withDisplay, 15000);
-  EXPECT_EQ(exitCode, run.wait(12000)) << run.output();
+  EXPECT_EQ(exitCode, run.wait(12000)) << run.output() << " (launcher's Linux status " << run.linuxStatus() << ")";
 }
 
 TEST(Container, GoodInstallersReadToTheEndAndPassTheArchiveCheck) {

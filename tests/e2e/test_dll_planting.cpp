@@ -40,7 +40,7 @@ protected:
         << "[product]\nname = \"" << kProduct << "\"\nversion = \"1.0\"\npublisher = \"Brimstead Tests\"\n"
         << "uninstall_folder = \"uninst\"\n[options]\nuninstaller = true\n[[files]]\nsource = \"app.txt\"\n";
     const std::string build = e2e::Builder() + " build " + (project_ / "project.toml").string() + " -o " +
-                              (Downloads() / "setup.exe").string() + " --engine " + e2e::ShippedEngine() + " -q";
+                              (Downloads() / "setup.exe").string() + " --engine " + e2e::TestEngine() + " -q";
     ASSERT_EQ(0, std::system(build.c_str())) << build;
 
     std::string overrides;
@@ -57,7 +57,7 @@ protected:
     fs::remove_all(project_, ec);
   }
 
-  static fs::path Downloads() { return e2e::DriveC() / "e2e-downloads"; }
+  static fs::path Downloads() { return e2e::DriveC() / "e2e-planted"; }
 
   // The planted DLLs that some run has loaded, each removed once seen.
   static std::vector<std::string> TakeLoaded() {
