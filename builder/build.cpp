@@ -6,6 +6,7 @@
 #include "lib/cipher.h"
 #include "setup/core/archive.h"
 #include "setup/core/container.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/settings.h"
 
 namespace builder {
@@ -62,7 +63,7 @@ bool BuildInstaller(const Project& project, const fs::path& engine, const fs::pa
 
   // The settings as the engine will read them.
   setup::InstallSettings settings = project.settings;
-  const uint64_t compressBit = uint64_t(1) << 5;
+  const uint64_t compressBit = uint64_t(1) << setup::flag::ArchiveCompressed;
   settings.ProductFlags = project.archive.compress ? (settings.ProductFlags | compressBit)
                                                    : (settings.ProductFlags & ~compressBit);
   settings.ArchiveFileMode = project.archive.fileMode ? 1 : 0;

@@ -9,6 +9,7 @@
 #include "lib/narrow_path.h"
 #include "setup/core/archive.h"
 #include "setup/core/container.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/settings.h"
 
 namespace builder {
@@ -123,7 +124,7 @@ Value Settings(const setup::InstallSettings& s) {
   v.set("automatic_mode", s.AutomaticModeByte == 1 ? "on" : s.AutomaticModeByte == 2 ? "off" : "unchanged");
   v.set("product_flags", Hex(s.ProductFlags, 16));
   v.set("options", FlagNames(s.ProductFlags, FlagWord::Product));
-  v.set("archive_compressed", s.hasFlag(5));
+  v.set("archive_compressed", s.hasFlag(setup::flag::ArchiveCompressed));
   v.set("archive_mode", s.ArchiveFileMode == 1 ? "file" : "image");
   Value& w = v.set("wizard", Value::Object());
   Value opts = Value::List();
@@ -164,7 +165,7 @@ Value Settings(const setup::InstallSettings& s) {
   up.set("no_downgrade_below", s.NoDowngradeBelow);
   up.set("upgrade_floor", U8(s.UpgradeFloor));
   up.set("previous_install_text", Cp(s.PreviousInstallText));
-  if (s.hasFlag(setup::kFlagMasterProduct)) {
+  if (s.hasFlag(setup::flag::RequiresMasterProduct)) {
     Value& m = v.set("master", Value::Object());
     m.set("name", U8(s.MasterProductName));
     m.set("title", U8(s.MasterProductTitle));
@@ -242,7 +243,7 @@ int WalkArchive(const Opened& o, OnItem onItem, int& firstError) {
   if (int e = o.archive(data, size)) return e;
   if (int e = setup::CheckArchive(o.header, data, size)) return e;
   setup::ArchiveReader reader(data, size, o.header.itemSizes, o.header.enciphered() ? &o.cipher : nullptr,
-                              o.settings.hasFlag(5));
+                              o.settings.hasFlag(setup::flag::ArchiveCompressed));
   while (!reader.atEnd()) {
     setup::ArchiveEntry entry;
     int32_t dataSize = 0;

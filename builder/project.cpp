@@ -10,6 +10,7 @@
 #include "builder/flags.h"
 #include "builder/toml_reader.h"
 #include "lib/narrow_path.h"
+#include "setup/core/product_flags.h"
 
 namespace builder {
 
@@ -380,7 +381,7 @@ private:
 
   void master(TableReader& r) {
     auto& s = p_.settings;
-    setFlag(s.ProductFlags, setup::kFlagMasterProduct, true);
+    setFlag(s.ProductFlags, setup::flag::RequiresMasterProduct, true);
     wide(r, "name", s.MasterProductName);
     wide(r, "title", s.MasterProductTitle);
     wide(r, "minimum_version", s.MinimumMasterVersion);

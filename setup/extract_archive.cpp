@@ -3,6 +3,7 @@
 #include "lib/narrow_path.h"
 #include "setup/core/archive.h"
 #include "setup/core/overwrite.h"
+#include "setup/core/product_flags.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
 #include "setup/errors.h"
@@ -16,9 +17,7 @@ namespace setup {
 
 namespace {
 
-constexpr int kFlagCompressed = 5;
 
-constexpr int kFlagHidePaths = 49;
 constexpr uint32_t kPermanent = 0x20;
 constexpr uint32_t kIntoUninstallFolder = 0x40;
 
@@ -104,7 +103,7 @@ void ExtractArchive(Container& container) {
   ReplacementContext& files = EngineReplacementContext();
 
   ArchiveReader reader(*container.archive, container.header.itemSizes,
-                       container.header.enciphered() ? &container.cipher : nullptr, s.hasFlag(kFlagCompressed));
+                       container.header.enciphered() ? &container.cipher : nullptr, s.hasFlag(flag::ArchiveCompressed));
   const size_t count = container.header.itemSizes.size();
   for (size_t i = 0; i < count; ++i) {
     SetProgress(int(28 + i * 62 / count));
@@ -144,7 +143,7 @@ void ExtractArchive(Container& container) {
       createFolder = kind->createsDefaultFolder;
     }
 
-    if (s.hasFlag(kFlagHidePaths) || e.name == "b/0@+") SetStatus(54);
+    if (s.hasFlag(flag::HidePaths) || e.name == "b/0@+") SetStatus(54);
     else SetStatusLine(target);
     AddToRunLists(e, target, name);
 

@@ -10,6 +10,7 @@
 #include "lib/narrow_path.h"
 #include "lib/win32/fileops.h"
 #include "lib/win32/system_error.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/settings.h"
 #include "setup/core/previous_install.h"
 #include "setup/engine_macros.h"
@@ -37,8 +38,6 @@ enum : int {
   kFlagCompareVersions = 36,
   kFlagSecondUpgradeQuestion = 44,
 };
-constexpr int kFlag2NoShortcutsOnRemovable = 11;
-constexpr int kFlag2NoSpaceCheckForUnicode = 16;
 
 int Normalised(int mode) { return NormaliseBitsMode(mode, OperatingSystemInfo().windows64, sizeof(void*) == 8); }
 
@@ -169,7 +168,7 @@ bool AcceptChosenFolder(const vk::Streng& folder, uint64_t neededBytes) {
     Notice(vk::Format(formatText(16), drive));
     return false;
   }
-  if (SpaceCheckApplies(c.ProductFlags2 & (1u << kFlag2NoSpaceCheckForUnicode), folder)) {
+  if (SpaceCheckApplies(c.ProductFlags2 & (1u << flag2::NoSpaceCheckForUnicodePaths), folder)) {
     const uint64_t free = FreeBytes(drive);
     if (free < neededBytes &&
         !AskYesNo(vk::Format(formatText(19), vk::ByteSizeText(neededBytes), vk::ByteSizeText(free), drive), text(20)))
@@ -216,7 +215,7 @@ void ChooseStartMenuFolder() {
     return;
   }
   c.startMenuFolder = ExpandMacros(s.ProductStartMenu);
-  const bool skipForPortable = c.portable && (c.ProductFlags2 & (1u << kFlag2NoShortcutsOnRemovable));
+  const bool skipForPortable = c.portable && (c.ProductFlags2 & (1u << flag2::NoShortcutsOnRemovable));
   if (c.previousInstallExists || c.automaticMode || !s.hasFlag(kFlagStartMenuPage) || skipForPortable) return;
   if (!ui::ChooseStartMenuFolder(c.startMenuFolder)) cancelInstallation();
 }
@@ -244,7 +243,7 @@ void ChooseInstallFolder(uint64_t neededBytes) {
   const vk::Streng defaultFolder = DefaultInstallFolder();
   if (ParseRegistryValueReference(defaultFolder)) {
     c.installDir = FolderFromRegistry(defaultFolder);
-  } else if (s.hasFlag(kFlagUninstallData) && c.previousInstallExists) {
+  } else if (s.hasFlag(flag::Uninstaller) && c.previousInstallExists) {
     InstallOverPreviousInstallation();
     c.installDir = WithoutTrailingBackslash(c.previousFolder);
   } else {
@@ -259,7 +258,7 @@ void PrepareFolders() {
   const InstallSettings& s = c.settings;
   c.uninstallDir = s.UninstallSubdir.empty() ? c.installDir : vk::JoinPath(c.installDir, s.UninstallSubdir);
   if (!s.UninstallSubdir.empty()) CreateLogged(c.uninstallDir, u"uninstall data");
-  if (!s.hasFlag(kFlagUninstallData)) return;
+  if (!s.hasFlag(flag::Uninstaller)) return;
   if (!s.SharedSubfolder.empty() && c.portable) {
     c.sharedDir = vk::JoinPath(c.installDir, s.SharedSubfolder);
   } else {

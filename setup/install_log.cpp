@@ -10,6 +10,7 @@
 #include "lib/win32/fileops.h"
 #include "lib/win32/handle.h"
 #include "lib/win32/system_error.h"
+#include "setup/core/product_flags.h"
 #include "setup/launch_process.h"
 #include "setup/notifications.h"
 #include "setup/os_facts.h"
@@ -185,7 +186,7 @@ void LogText(std::string_view text1252) { RunningLog().Write(vk::Cp1252ToUtf8(te
 
 void LogTextW(std::u16string_view text) { RunningLog().Write(vk::StrengToUtf8(text)); }
 
-bool VerboseLog() { return HasFlag(Flags(), kFlagVerboseLog); }
+bool VerboseLog() { return HasFlag(Flags(), flag::VerboseLog); }
 
 void LogFailureText(std::u16string_view entry) {
   LogTextW(EndWithEmptyLine(vk::Streng(entry)));
@@ -259,7 +260,7 @@ bool WriteInstallLog(const vk::Streng& summary, bool reinstall, bool finishNotic
     LogBlockInput in;
     in.installDate = vk::DateTime::Now().Format(kInstallDatePattern);
     in.productName = c.productName;
-    in.hasUninstaller = HasFlag(Flags(), kFlagHasUninstaller);
+    in.hasUninstaller = HasFlag(Flags(), flag::Uninstaller);
     in.reinstall = reinstall;
     in.installFolder = c.installFolder;
     in.productVersion = c.productVersion;

@@ -9,6 +9,7 @@
 #include "lib/win32/system_error.h"
 #include "setup/batch_runner.h"
 #include "setup/close_programs.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/system_checks.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
@@ -73,7 +74,7 @@ void CheckExcludedSystems() {
 }
 
 void CheckSingleInstance() {
-  if (!Flag(8)) return;
+  if (!Flag(flag::SingleInstance)) return;
   // Kept open until the process ends.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Brimstead KTX");
   if (mutex && WaitForSingleObject(mutex, 0) == WAIT_TIMEOUT) refuseInstallation(text(91));
@@ -119,16 +120,16 @@ uint64_t ArchiveItemsSize(const Container& container) {
 
 void ComputeEstimatedSize(const Container& container) {
   C().archiveItemsSize = ArchiveItemsSize(container);
-  if (C().portable && Flag(56)) C().settings.ProductFlags &= ~(uint64_t(1) << 2);
+  if (C().portable && Flag(flag::PortableWithoutUninstaller)) C().settings.ProductFlags &= ~(uint64_t(1) << flag::Uninstaller);
 }
 void RunPreInstallationBatches() {
-  const auto flag2 = [](int bit) { return ((C().ProductFlags2 >> bit) & 1) != 0; };
-  const auto title = [&](int bit, const char16_t* name) { return flag2(bit) ? vk::Streng(name) : vk::Streng(); };
+  const auto flag2Set = [](int bit) { return ((C().ProductFlags2 >> bit) & 1) != 0; };
+  const auto title = [&](int bit, const char16_t* name) { return flag2Set(bit) ? vk::Streng(name) : vk::Streng(); };
   // The command line's /b1: lines are already behind the script (settings reader).
-  RunBatch(S().PreInstallBatch, Flag(23), title(6, u"Pre-Installation Batch"));
-  if (C().runKind == InstallContext::RunKind::Upgrade) RunBatch(S().UpgradeBatch, Flag(60), title(8, u"Upgrade Batch"));
-  if (C().previousInstallExists && (C().runKind == InstallContext::RunKind::Reinstall || !flag2(0)))
-    RunBatch(S().ReinstallBatch, Flag(61), title(9, u"Reinstall Batch"));
+  RunBatch(S().PreInstallBatch, Flag(flag::HidePreInstallBatch), title(flag2::LogPreInstallBatch, u"Pre-Installation Batch"));
+  if (C().runKind == InstallContext::RunKind::Upgrade) RunBatch(S().UpgradeBatch, Flag(flag::HideUpgradeBatch), title(flag2::LogUpgradeBatch, u"Upgrade Batch"));
+  if (C().previousInstallExists && (C().runKind == InstallContext::RunKind::Reinstall || !flag2Set(flag2::ReinstallBatchSameVersionOnly)))
+    RunBatch(S().ReinstallBatch, Flag(flag::HideReinstallBatch), title(flag2::LogReinstallBatch, u"Reinstall Batch"));
   SetStatus(8);
   SetProgress(2);
 }
@@ -142,7 +143,7 @@ public:
     if (VerboseLog()) LogTextW(line);
   }
   void AddFailure(const vk::Streng& entry) override { AddFailureText(entry); }
-  void SetRestartNeeded() override { C().settings.ProductFlags |= uint64_t(1) << ProductBit::RebootRequired; }
+  void SetRestartNeeded() override { C().settings.ProductFlags |= uint64_t(1) << flag::RestartRequired; }
   [[noreturn]] void CorruptData(int code) override { corruptInstaller(code, false); }
 };
 
@@ -195,7 +196,7 @@ void WriteRegistryEntries() { SetProgress(98); }
 // What the uninstallation will undo: the removal records of the run, the texts the uninstaller
 // shows, the programs to close and the deletions meant for the uninstallation.
 void SaveUninstallData() {
-  if (!Flag(2)) return;
+  if (!Flag(flag::Uninstaller)) return;
   uninstall::UninstallData& data = uninstall::ProcessUninstallData();
   for (const InstallContext::RemovalRecord& r : C().removalRecords)
     uninstall::AddUninstallEntry(data, r.path,
@@ -211,8 +212,8 @@ void SaveUninstallData() {
   if (!uninstall::WriteUninstallDataFile(path, data)) AddFailureLine(path);
 }
 void RunPostInstallationBatch() {
-  const bool titled = (C().ProductFlags2 >> 7) & 1;
-  RunBatch(S().PostInstallBatch, Flag(24), titled ? vk::Streng(u"Post-Installation Batch") : vk::Streng());
+  const bool titled = (C().ProductFlags2 >> flag2::LogPostInstallBatch) & 1;
+  RunBatch(S().PostInstallBatch, Flag(flag::HidePostInstallBatch), titled ? vk::Streng(u"Post-Installation Batch") : vk::Streng());
 }
 
 void NotifyRunKind() {
@@ -235,7 +236,7 @@ void NoteLaunchOnExit() {
 }
 
 void RunInstallationExitBatch() {
-  RunBatch(S().InstallExitBatch, Flag(25));
+  RunBatch(S().InstallExitBatch, Flag(flag::HideExitBatch));
 }
 
 void RemoveEmptyFolders() {

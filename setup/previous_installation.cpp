@@ -7,6 +7,7 @@
 #include "lib/win32/fileops.h"
 #include "lib/win32/handle.h"
 #include "setup/core/previous_install.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/version_compare.h"
 #include "setup/engine_macros.h"
 #include "setup/errors.h"
@@ -20,7 +21,6 @@ namespace setup {
 namespace {
 
 // ProductFlags2 bit 13: the previous-installation text names a file of the earlier installation.
-constexpr int kFlag2PreviousInstallFile = 13;
 
 vk::Streng Text(HKEY key, const char16_t* name) {
   vk::Streng value;
@@ -33,7 +33,7 @@ vk::Streng FolderFromPreviousInstallText() {
   const InstallContext& c = Context();
   const vk::Streng reference = vk::Trim(vk::Cp1252ToStreng(c.settings.PreviousInstallText));
   if (reference.empty()) return {};
-  if (c.ProductFlags2 & (1u << kFlag2PreviousInstallFile)) {
+  if (c.ProductFlags2 & (1u << flag2::PreviousInstallFileOperation)) {
     const vk::Streng file = ExpandMacros(reference);
     return vk::IsFile(file) ? vk::PathFolder(file) : vk::Streng();
   }
@@ -73,7 +73,7 @@ vk::Streng ReadReferencedValue(const vk::Streng& reference) {
 void CheckMasterProduct() {
   InstallContext& c = Context();
   const InstallSettings& s = c.settings;
-  if (!s.hasFlag(kFlagMasterProduct)) return;
+  if (!s.hasFlag(flag::RequiresMasterProduct)) return;
   const bool intoMasterFolder = DefaultFolderIsMaster();
   const UninstallEntry master = FindInstalledProduct(s.MasterProductName);
   const bool found = master.installed && !(intoMasterFolder && master.InstallLocation.empty());
@@ -89,7 +89,7 @@ void CheckMasterProduct() {
 
 void LookUpPreviousInstallation() {
   InstallContext& c = Context();
-  if (!c.settings.hasFlag(kFlagUninstallData)) return;
+  if (!c.settings.hasFlag(flag::Uninstaller)) return;
   const UninstallEntry entry = FindInstalledProduct(c.settings.UninstallKeyName);
   c.previousFolder = vk::Trim(entry.InstallLocation);
   if (c.previousFolder.empty()) c.previousFolder = vk::Trim(FolderFromPreviousInstallText());

@@ -10,6 +10,7 @@
 #include "lib/win32/handle.h"
 #include "lib/win32/system_error.h"
 #include "lib/wininit.h"
+#include "setup/core/product_flags.h"
 
 namespace setup {
 
@@ -151,7 +152,7 @@ bool RegisterReplacement(ReplacementContext& context, const PendingReplacement& 
     }
   };
   vk::Streng message = u"\r\n" + context.Text(31) + u" " + r.target + u"\r\n";
-  const bool attempt = (r.existedBefore || context.ProductFlag(ProductBit::ReplaceNewFilesAtReboot)) &&
+  const bool attempt = (r.existedBefore || context.ProductFlag(flag::ReplaceNewFilesAtReboot)) &&
                        r.errorCode != ERROR_INVALID_NAME;
   // A path without a drive letter (a network share) has no drive to miss.
   if (r.target.size() >= 2 && r.target[1] == u':' && vk::DriveKind(r.target) == 0) {
@@ -180,7 +181,7 @@ bool RegisterReplacement(ReplacementContext& context, const PendingReplacement& 
   }
   if (r.time) SetEntryFileTime(r.tempFile, r.time);
   if (MoveAtReboot(r.tempFile, r.target)) {
-    context.SetProductFlag(ProductBit::RebootRequired);
+    context.SetProductFlag(flag::RestartRequired);
     message += vk::Format(u"\"%s\" was successfully registered for replacement.\r\nTemporary file is \"%s\"\r\n"
                           u"Reboot will be required.\r\n\r\n",
                           r.target, r.tempFile);
@@ -196,7 +197,7 @@ bool RegisterReplacement(ReplacementContext& context, const PendingReplacement& 
 }
 
 bool CreateRebootMarker(ReplacementContext& context, const vk::Streng& installFolder) {
-  if (!context.ProductFlag(ProductBit::RebootMarker)) return false;
+  if (!context.ProductFlag(flag::RebootMarker)) return false;
   const vk::Streng path = vk::JoinPath(installFolder, u"reboot.dat");
   {
     vk::FileHandle file(CreateFileW(vk::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -223,8 +224,8 @@ RestartRequest SetRestartRequest(RestartRequest request) {
 }
 
 bool RestartWanted(ReplacementContext& context) {
-  if (!context.ProductFlag(ProductBit::RebootRequired)) return false;
-  if (context.AutomaticMode() && !context.ProductFlag(ProductBit::AskBeforeRestart)) return true;
+  if (!context.ProductFlag(flag::RestartRequired)) return false;
+  if (context.AutomaticMode() && !context.ProductFlag(flag::RebootQuestionInAutomaticMode)) return true;
   if (context.SilentMode()) return true;
   return context.AskYesNo(context.Text(37), context.Text(20));
 }

@@ -26,15 +26,6 @@ public:
   virtual bool AskYesNo(const vk::Streng& message, const vk::Streng& caption) = 0;
 };
 
-namespace ProductBit {
-constexpr int RebootRequired = 14;
-constexpr int ReplaceNewFilesAtReboot = 11;  // also files that did not exist before
-constexpr int Verify = 18;
-constexpr int ClearProtectedAttributes = 19;
-constexpr int AskBeforeRestart = 41;
-constexpr int RebootMarker = 53;
-}  // namespace ProductBit
-
 // An entry time (six UTC fields) as a file time; false when unset or not a valid date.
 bool EntryTimeToFileTime(const int32_t time[6], _FILETIME& out);
 // Sets creation and last-write time of a file; false on failure (last error set).

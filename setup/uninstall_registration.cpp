@@ -11,6 +11,7 @@
 #include "lib/win32/handle.h"
 #include "lib/win32/system_error.h"
 #include "setup/core/icon_file.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/uninstall_values.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
@@ -27,13 +28,6 @@ namespace setup {
 
 namespace {
 
-constexpr int kFlagUninstaller = 2;
-constexpr int kFlagAddToPath = 12;
-constexpr int kFlagRestartRequired = 14;
-constexpr int kFlagBackgroundBitmap = 15;
-constexpr int kFlagCopyReadmes = 46;
-constexpr int kFlagCopyLicences = 47;
-constexpr int kFlagHidePaths = 49;
 constexpr uint32_t kFlag2EngineImage = 0x20;
 
 // Full access to the uninstall entry, in the 64-bit view: there the system's list of programs,
@@ -54,7 +48,7 @@ void RecordFile(const vk::Streng& path) {
 }
 
 void ShowPath(const vk::Streng& path) {
-  if (!Flag(kFlagHidePaths)) SetStatusLine(path);
+  if (!Flag(flag::HidePaths)) SetStatusLine(path);
 }
 
 // The running program's own path, however long.
@@ -88,7 +82,7 @@ bool SaveFile(const vk::Streng& path, const vk::String& bytes, vk::Streng* error
 // --- background picture, readme and licence copies --------------------------------------------
 
 void SaveBackgroundBitmap() {
-  if (!Flag(kFlagBackgroundBitmap) || S().BackgroundBitmap.empty()) return;
+  if (!Flag(flag::BackgroundBitmap) || S().BackgroundBitmap.empty()) return;
   const vk::Streng path = vk::JoinPath(C().uninstallDir, u"Installer Background.bmp");
   ShowPath(path);
   if (!SaveFile(path, S().BackgroundBitmap)) return AddFailureLine(path);
@@ -151,7 +145,7 @@ void CopyPageTexts(const PageCopy& copy) {
 
 // The PATH change of the firewall and PATH phase runs here, after the registry entries.
 void AddToPath() {
-  if (!Flag(kFlagAddToPath)) return;
+  if (!Flag(flag::AddToPath)) return;
 }
 
 // --- the uninstaller executable ----------------------------------------------------------------
@@ -243,7 +237,7 @@ void CopyRunningProgram(const vk::Streng& path) {
   }
   SetEntryFileTime(temp, time.data());
   if (MoveAtReboot(temp, path)) {
-    C().settings.ProductFlags |= uint64_t(1) << kFlagRestartRequired;
+    C().settings.ProductFlags |= uint64_t(1) << flag::RestartRequired;
     LogPrintW(u"\"%s\" was successfully registered for replacement.\r\nTemporary file is \"%s\"\r\nReboot will be required.\r\n\r\n",
               path, temp);
     return;
@@ -254,7 +248,7 @@ void CopyRunningProgram(const vk::Streng& path) {
 }
 
 void CopyUninstaller() {
-  if (!Flag(kFlagUninstaller)) return;
+  if (!Flag(flag::Uninstaller)) return;
   const vk::Streng path = UninstallerPath();
   const vk::Streng icon = SaveUninstallerIcon();
   if (C().ProductFlags2 & kFlag2EngineImage)
@@ -349,9 +343,9 @@ void CopyUninstallerFiles() {
   // seconds after it has ended, which may be after this run made them: make sure they are there.
   if (!C().uninstallDir.empty()) CreateFolderTree(C().uninstallDir);
   SaveBackgroundBitmap();
-  CopyPageTexts({kFlagCopyReadmes, &S().ReadmeTexts, u"readme", u"Failed to save readme to: %s\r\n%s\r\n",
+  CopyPageTexts({flag::CopyReadmeTexts, &S().ReadmeTexts, u"readme", u"Failed to save readme to: %s\r\n%s\r\n",
                  u"README >>> %s\r\n"});
-  CopyPageTexts({kFlagCopyLicences, &S().LicenseTexts, u"eula", u"Failed to save EULA to: %s\r\n%s\r\n",
+  CopyPageTexts({flag::CopyLicenseTexts, &S().LicenseTexts, u"eula", u"Failed to save EULA to: %s\r\n%s\r\n",
                  u"EULA >>> %s\r\n"});
   SetProgress(99);
   AddToPath();
@@ -361,7 +355,7 @@ void CopyUninstallerFiles() {
 void RegisterUninstall() {
   SetStatus(36);
   SetProgress(100);
-  if (Flag(kFlagUninstaller)) {
+  if (Flag(flag::Uninstaller)) {
     bool saved = false;
     vk::Streng error;
     vk::RegKey key;

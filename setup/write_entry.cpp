@@ -10,6 +10,7 @@
 #include "lib/format.h"
 #include "lib/narrow_path.h"
 #include "lib/win32/system_error.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/version_resource.h"
 
 namespace setup {
@@ -121,7 +122,7 @@ WriteOutcome EntryFileWriter::Commit() {
     outcome.pending = RegisterReplacement(context_, r);
     return outcome;
   }
-  if (context_.ProductFlag(ProductBit::Verify) && !Verify()) {
+  if (context_.ProductFlag(flag::VerifyFiles) && !Verify()) {
     context_.AddFailure(vk::Format(u"Verification failed for %s\r\nThe written file differs from the installation data.\r\n\r\n",
                                    entry_.target));
     DropTemp();
@@ -145,7 +146,7 @@ WriteOutcome EntryFileWriter::Commit() {
     }
     if (attempt == 1) {
       if (error == ERROR_PATH_NOT_FOUND) CreateFolderTree(vk::PathFolder(entry_.target));
-      if (context_.ProductFlag(ProductBit::ClearProtectedAttributes) && existing != INVALID_FILE_ATTRIBUTES &&
+      if (context_.ProductFlag(flag::ClearProtectedAttributes) && existing != INVALID_FILE_ATTRIBUTES &&
           (existing & kProtectedAttributes)) {
         const DWORD cleared = existing & ~kProtectedAttributes;
         SetFileAttributesW(vk::W(entry_.target), cleared ? cleared : FILE_ATTRIBUTE_NORMAL);

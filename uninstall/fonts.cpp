@@ -6,6 +6,7 @@
 #include "lib/narrow_path.h"
 #include "lib/win32/fileops.h"
 #include "lib/win32/handle.h"
+#include "setup/core/product_flags.h"
 #include "setup/system_folders.h"
 #include "uninstall/core/fonts.h"
 
@@ -14,7 +15,7 @@ namespace uninstall {
 int RemoveFonts(const vk::String& productFonts, StepContext& run) {
   const std::vector<ProductFont> fonts = ParseProductFonts(productFonts);
   if (fonts.empty()) return 0;
-  const bool ask = run.ProductFlag(4) && !run.Quiet();
+  const bool ask = run.ProductFlag(setup::flag::UninstallAsksForFonts) && !run.Quiet();
   const vk::Streng fontsFolder = setup::FolderPath(setup::SystemFolder::Fonts);
   vk::RegKey fontsKey;
   RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_SET_VALUE, fontsKey.put());

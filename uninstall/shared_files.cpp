@@ -7,6 +7,7 @@
 #include "lib/narrow_path.h"
 #include "lib/win32/fileops.h"
 #include "lib/win32/handle.h"
+#include "setup/core/product_flags.h"
 #include "setup/launch_process.h"
 #include "uninstall/core/shared_files.h"
 
@@ -86,7 +87,7 @@ void RemoveSharedFiles(const vk::String& sharedFiles, StepContext& run) {
     run.AddFailure(u"REGISTRY ERROR:  Unable to adjust shared file reference counts.\r\n\r\n");
     return;
   }
-  const bool ask = run.ProductFlag(17) && !run.Quiet();
+  const bool ask = run.ProductFlag(setup::flag::UninstallAsksForSharedFiles) && !run.Quiet();
   for (const SharedFile& file : files) {
     const vk::Streng path = vk::DecodeNarrowPath(file.narrowPath);
     DWORD count = 0;

@@ -15,6 +15,7 @@
 #include "setup/batch_runner.h"
 #include "setup/close_programs.h"
 #include "setup/core/engine_messages.h"
+#include "setup/core/product_flags.h"
 #include "setup/engine_macros.h"
 #include "setup/engine_services.h"
 #include "setup/errors.h"
@@ -65,7 +66,6 @@ enum ProductBit : int {
   kProgressWindow = 51,
   kKeepInstallLog = 54,
 };
-constexpr int kFlag2CompletionMessage = 18;
 
 // One run's state.
 struct Run final : StepContext {
@@ -473,7 +473,7 @@ bool End(Run& run) {
     }
     return false;
   }
-  if (!run.quiet && run.settings.flag2(kFlag2CompletionMessage)) ShowMessage(text(34), text(15), MB_ICONINFORMATION);
+  if (!run.quiet && run.settings.flag2(setup::flag2::UninstallCompletionMessage)) ShowMessage(text(34), text(15), MB_ICONINFORMATION);
   const vk::Streng& program = setup::Context().runAfterProgram;
   const UninstallEnding ending = EndOfUninstall(run.settings.flag(kRestartAtEnd), run.settings.flag(kQuiet),
                                                 setup::Context().automaticMode, !program.empty());

@@ -1,5 +1,7 @@
 #include "setup/core/log_block.h"
 
+#include "setup/core/product_flags.h"
+
 namespace setup {
 
 vk::Streng LogBlockHeader(const LogBlockInput& in) {
@@ -51,11 +53,11 @@ CompletionDecision DecideCompletionNotice(bool failed, bool finishNotice, bool a
     d.notice = CompletionNotice::AskToViewLog;
     return d;
   }
-  if (HasFlag(productFlags, kFlagNoCompletionNotice)) return d;
-  if (!HasFlag(productFlags, kFlagAlwaysWriteLog))
-    d.productFlags &= ~(uint64_t(1) << kFlagOfferViewLog);
-  const bool offer = somethingToOffer || HasFlag(d.productFlags, kFlagOfferViewLog);
-  d.notice = offer && !HasFlag(productFlags, kFlagRestartRequired) ? CompletionNotice::FinishDialog
+  if (HasFlag(productFlags, flag::NoCompletionNotice)) return d;
+  if (!HasFlag(productFlags, flag::AlwaysWriteLog))
+    d.productFlags &= ~(uint64_t(1) << flag::OfferLogView);
+  const bool offer = somethingToOffer || HasFlag(d.productFlags, flag::OfferLogView);
+  d.notice = offer && !HasFlag(productFlags, flag::RestartRequired) ? CompletionNotice::FinishDialog
                                                                    : CompletionNotice::InfoBox;
   return d;
 }

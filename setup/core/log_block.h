@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "lib/strings.h"
+#include "setup/core/product_flags.h"
 
 namespace setup {
 
@@ -72,14 +73,6 @@ vk::String EndWithEmptyLine(vk::String entry);
 // (Windows-1252).
 void AppendCrashReport(vk::Streng& summary, std::string_view crashReport1252);
 
-// ProductFlags bits that the log reads.
-inline constexpr int kFlagHasUninstaller = 2;
-inline constexpr int kFlagAlwaysWriteLog = 6;
-inline constexpr int kFlagRestartRequired = 14;
-inline constexpr int kFlagVerboseLog = 20;
-inline constexpr int kFlagNoCompletionNotice = 22;
-inline constexpr int kFlagOfferViewLog = 57;
-
 inline bool HasFlag(uint64_t flags, int bit) { return ((flags >> bit) & 1) != 0; }
 
 enum class CompletionNotice {
@@ -100,7 +93,7 @@ CompletionDecision DecideCompletionNotice(bool failed, bool finishNotice, bool a
 
 // Install.log is written for a failed run, or for every run with ProductFlags bit 6.
 inline bool ShouldWriteLogFile(bool failed, uint64_t productFlags) {
-  return failed || HasFlag(productFlags, kFlagAlwaysWriteLog);
+  return failed || HasFlag(productFlags, flag::AlwaysWriteLog);
 }
 
 }  // namespace setup

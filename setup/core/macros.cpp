@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lib/narrow_path.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/version_compare.h"
 
 namespace setup {
@@ -128,7 +129,7 @@ Streng DesktopShortcuts(Values v) {
   const MacroContext& c = v.context();
   const Streng desktop = v.folder(c.ShortcutMode == 1 ? SystemFolder::DesktopAll : SystemFolder::Desktop);
   Streng name = c.DesktopFolder;
-  if (name.empty() && ((c.ProductFlags >> 58) & 1)) name = c.productName;
+  if (name.empty() && ((c.ProductFlags >> flag::DesktopFolderDefault) & 1)) name = c.productName;
   return Join(desktop, name);
 }
 

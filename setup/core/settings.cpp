@@ -1,6 +1,7 @@
 #include "setup/core/settings.h"
 
 #include "lib/checksum.h"
+#include "setup/core/product_flags.h"
 
 namespace setup {
 
@@ -92,7 +93,7 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
   s.readDouble(out.TitleSize);
   s.readU32(out.ProgressPlacement);
 
-  if (!out.hasFlag(kFlagNoBackground) && hooks.createBackgroundWindow)
+  if (!out.hasFlag(flag::NoBackgroundWindow) && hooks.createBackgroundWindow)
     hooks.createBackgroundWindow(out, modes.startMinimized);
   if (vk::checksum(s.data(), s.size()) != header.blockChecksum) return kErrBlockChecksum;
 
@@ -155,7 +156,7 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
     s.readSized(out.CopyrightText);
     s.readSized(out.CopyrightFont);
   }
-  if (out.hasFlag(kFlagMasterProduct)) {
+  if (out.hasFlag(flag::RequiresMasterProduct)) {
     s.readSized(out.MasterProductName);
     s.readSized(out.MasterProductTitle);
     s.readSized(out.MinimumMasterVersion);
@@ -187,7 +188,7 @@ int ReadSettings(SettingsStream& s, SettingsHeader& header, RunModes& modes,
   s.readSized(out.FirewallEntries);
   s.readSized(out.AddToPathSubfolder);
   for (auto& v : out.WizardOptions) s.readU32(v);
-  if (out.hasFlag(kFlagUninstallData)) s.readLen32(out.UninstallerIcon);
+  if (out.hasFlag(flag::Uninstaller)) s.readLen32(out.UninstallerIcon);
 
   // A terminated list that runs off the end of the block is a truncated block.
   for (;;) {
@@ -370,7 +371,7 @@ bool WriteSettings(const InstallSettings& in, SettingsWriter& writer, vk::String
     r.check(w.writeSized(in.CopyrightText), "CopyrightText");
     r.check(w.writeSized(in.CopyrightFont), "CopyrightFont");
   }
-  if (in.hasFlag(kFlagMasterProduct)) {
+  if (in.hasFlag(flag::RequiresMasterProduct)) {
     r.check(w.writeSized(in.MasterProductName), "MasterProductName");
     r.check(w.writeSized(in.MasterProductTitle), "MasterProductTitle");
     r.check(w.writeSized(in.MinimumMasterVersion), "MinimumMasterVersion");
@@ -402,7 +403,7 @@ bool WriteSettings(const InstallSettings& in, SettingsWriter& writer, vk::String
   r.check(w.writeSized(in.FirewallEntries), "FirewallEntries");
   r.check(w.writeSized(in.AddToPathSubfolder), "AddToPathSubfolder");
   for (uint32_t v : in.WizardOptions) w.writeU32(v);
-  if (in.hasFlag(kFlagUninstallData))
+  if (in.hasFlag(flag::Uninstaller))
     r.check(w.writeLen32(in.UninstallerIcon), "UninstallerIcon");
 
   r.check(in.FileDeletions.size() <= kMaxRecords, "FileDeletions");
@@ -499,11 +500,11 @@ void ApplyDefaults(InstallSettings& s, RunModes& modes) {
   if (s.SharedPath.empty()) s.SharedPath = IsBlank(s.Publisher) ? name : s.Publisher;
   DefaultTo(s.ProductStartMenu, name);
   DefaultTo(s.UninstallKeyName, name);
-  if (s.hasFlag(kFlagMasterProduct)) {
+  if (s.hasFlag(flag::RequiresMasterProduct)) {
     DefaultTo(s.MasterProductName, name);
     DefaultTo(s.MasterProductTitle, name);
   }
-  if (s.hasFlag(kFlagDesktopFolderDefault)) DefaultTo(s.DesktopFolder, name);
+  if (s.hasFlag(flag::DesktopFolderDefault)) DefaultTo(s.DesktopFolder, name);
 }
 
 vk::Streng ResolveDefaultInstallFolder(const vk::Streng& stored, const vk::Streng& productName,

@@ -227,12 +227,6 @@ struct InstallSettings {
   bool operator==(const InstallSettings&) const = default;
 };
 
-// ProductFlags bits that the reader and the defaults test.
-constexpr int kFlagUninstallData = 2;
-constexpr int kFlagMasterProduct = 16;
-constexpr int kFlagNoBackground = 29;
-constexpr int kFlagDesktopFolderDefault = 58;
-
 // The run modes that reading the data changes or uses.
 struct RunModes {
   bool automaticMode = false;

@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "lib/format.h"
+#include "setup/core/product_flags.h"
 
 namespace setup {
 
 namespace {
 
-constexpr int kFlagBackgroundBitmap = 15;
 constexpr uint32_t kMaxDword = 0xFFFFFFFFu;
 
 class ValueList {
@@ -177,7 +177,7 @@ int BuildUninstallValues(const UninstallValueInputs& in, std::vector<RegValueOp>
   list.ansi(u"CopyrightColor", ColourText(s.CopyrightColor));
   list.dword(u"CopyrightPos", s.CopyrightPos);
   list.qword(u"Session", in.sessionNumber);
-  const bool bitmap = s.hasFlag(kFlagBackgroundBitmap) && !s.BackgroundBitmap.empty();
+  const bool bitmap = s.hasFlag(flag::BackgroundBitmap) && !s.BackgroundBitmap.empty();
   if (bitmap) {
     list.dword(u"BitmapSize", uint32_t(s.BitmapSize));
     if (s.BitmapTPI == -1)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lib/checksum.h"
+#include "setup/core/product_flags.h"
 #include "setup/core/settings.h"
 
 namespace {
@@ -30,7 +31,7 @@ LanguageTable Table(std::vector<vk::Streng> names, size_t textCount) {
 // wrong place or order shows.
 InstallSettings Full() {
   InstallSettings s;
-  s.ProductFlags = 0x0411'0000'0001'0024ull | Bit(kFlagUninstallData) | Bit(kFlagMasterProduct);
+  s.ProductFlags = 0x0411'0000'0001'0024ull | Bit(flag::Uninstaller) | Bit(flag::RequiresMasterProduct);
   s.AutomaticModeByte = 7;
   s.TaskbarText = u"Taskbar \u20AC";
   s.ReservedText = "reserved";
@@ -198,7 +199,7 @@ TEST(Settings, OptionalRowsAbsentRoundTrip) {
 
   // The same content with the optional rows' switches off: their fields are not stored.
   InstallSettings full = Full();
-  full.ProductFlags &= ~(Bit(kFlagUninstallData) | Bit(kFlagMasterProduct));
+  full.ProductFlags &= ~(Bit(flag::Uninstaller) | Bit(flag::RequiresMasterProduct));
   full.CopyrightPos = 0;
   full.BackgroundBitmap.clear();
   const auto shorter = Read(Write(full));
@@ -318,7 +319,7 @@ TEST(Settings, SilentModeForcesTheUnattendedSwitches) {
   for (const auto& c : cases) {
     EXPECT_EQ(ForceSilentFlags(c.in), c.out) << std::hex << c.in;
     InstallSettings s = Minimal();
-    s.ProductFlags = c.in & ~(Bit(kFlagMasterProduct) | Bit(kFlagUninstallData));
+    s.ProductFlags = c.in & ~(Bit(flag::RequiresMasterProduct) | Bit(flag::Uninstaller));
     RunModes silent;
     silent.silentMode = true;
     bool windowMade = false;
@@ -393,7 +394,7 @@ TEST(Settings, HooksRunAtTheirPlaceInTheStream) {
   EXPECT_EQ(header.ProductFlags2, 0xFFFFFBFFu);
 
   // No background window with bit 29; no system test means the bit is cleared.
-  s.ProductFlags |= Bit(kFlagNoBackground);
+  s.ProductFlags |= Bit(flag::NoBackgroundWindow);
   s.Bitness = 2;
   calls.clear();
   hooks.buttonImagesSupported = nullptr;
@@ -441,7 +442,7 @@ TEST(Settings, DefaultsFollowTheProductName) {
   InstallSettings s;
   s.ProductName = u"Stored";
   s.Publisher = u"  ";
-  s.ProductFlags = Bit(kFlagMasterProduct) | Bit(kFlagDesktopFolderDefault);
+  s.ProductFlags = Bit(flag::RequiresMasterProduct) | Bit(flag::DesktopFolderDefault);
   RunModes modes;
   ApplyDefaults(s, modes);
   EXPECT_EQ(modes.overrideProductName, u"Stored");
