@@ -21,6 +21,8 @@ namespace {
 constexpr uint32_t kPermanent = 0x20;
 constexpr uint32_t kIntoUninstallFolder = 0x40;
 
+bool Is(const ArchiveEntry& e, EntryKind kind) { return e.kind == int32_t(kind); }
+
 void Check(int code) {
   if (code) corruptInstaller(code, false);
 }
@@ -49,20 +51,20 @@ void AddToRunLists(const ArchiveEntry& e, const vk::Streng& target, const vk::St
   InstallContext& c = Context();
   const bool permanent = (e.flags & kPermanent) != 0;
   const vk::String target8 = vk::EncodeNarrowPath(target);
-  switch (e.kind) {
-    case 1:
+  switch (EntryKind(e.kind)) {
+    case EntryKind::SharedFile:
       if (!c.portable) c.sharedFiles.push_back(target8 + (permanent ? " " : ""));
       break;
-    case 6: c.sharedFiles.push_back(target8 + " "); break;
-    case 7:
+    case EntryKind::SystemFile: c.sharedFiles.push_back(target8 + " "); break;
+    case EntryKind::ComServerFile:
       c.comServers.push_back(target);
       if (!c.portable) c.sharedFiles.push_back(target8 + (permanent ? " " : "^"));
       break;
-    case 8:
+    case EntryKind::TypeLibraryFile:
       c.typeLibraries.push_back(target);
       c.sharedFiles.push_back(target8 + (permanent ? " " : "\xA9"));
       break;
-    case 4:
+    case EntryKind::FontFile:
       if (e.destination.empty() && !permanent)
         c.productFonts += "\"" + e.textA + "\" \"" + vk::StrengToAnsi(name) + "\" ";
       break;
@@ -79,7 +81,7 @@ void RequestShortcut(const ArchiveEntry& e, const vk::Streng& target) {
   ShortcutEntry s;
   s.desktop = (e.flags & 0x1) != 0;
   s.startMenu = (e.flags & 0x2) != 0;
-  s.startup = e.kind == 5;
+  s.startup = Is(e, EntryKind::StartupProgramFile);
   s.options = (e.flags & kPermanent) ? 1 : 0;
   s.target = target;
   s.name = vk::Utf8ToStreng(e.textA);
@@ -92,7 +94,7 @@ void RequestShortcut(const ArchiveEntry& e, const vk::Streng& target) {
 // Registration work that comes right after an entry (fonts, MSI packages, applets) is done by the
 // registration step; drivers are collected for it.
 void StartFollowUp(const ArchiveEntry& e, const vk::Streng& target, bool written) {
-  if (e.kind == 10 && written) Context().drivers.push_back(target);
+  if (Is(e, EntryKind::DriverInfFile) && written) Context().drivers.push_back(target);
 }
 
 }  // namespace
@@ -121,7 +123,7 @@ void ExtractArchive(Container& container) {
       e.name = vk::EncodeNarrowPath(name);
       destination.clear();
     }
-    if (e.kind == 1 && c.portable && !s.SharedSubfolder.empty()) {
+    if (Is(e, EntryKind::SharedFile) && c.portable && !s.SharedSubfolder.empty()) {
       const bool keep = destination.find(u'\\') != vk::Streng::npos && destination.front() != u'%' &&
                         !(destination.size() >= 2 && destination[1] == u':') && destination.front() != u'\\';
       destination = keep ? vk::MakeAbsolutePath(vk::JoinPath(c.installDir, s.SharedSubfolder), destination) : vk::Streng();
@@ -133,7 +135,7 @@ void ExtractArchive(Container& container) {
     if (!destination.empty()) {
       destination = ExpandMacros(destination);
       if (destination.size() >= 2 && destination.ends_with(u"\\\\")) destination.pop_back();
-      target = vk::MakeAbsolutePath(e.kind == 1 ? SharedFolder() : c.installDir, destination);
+      target = vk::MakeAbsolutePath(Is(e, EntryKind::SharedFile) ? SharedFolder() : c.installDir, destination);
       if (!target.empty() && target.back() == u'\\') target += name;
       createFolder = true;
     } else if (e.flags & kIntoUninstallFolder) {
@@ -164,7 +166,8 @@ void ExtractArchive(Container& container) {
       continue;
     }
 
-    if ((e.kind == 0 && (e.flags & 0x3)) || e.kind == 5) RequestShortcut(e, target);
+    if ((Is(e, EntryKind::ProgramFile) && (e.flags & 0x3)) || Is(e, EntryKind::StartupProgramFile))
+      RequestShortcut(e, target);
 
     const vk::Streng folder = vk::PathFolder(target);
     if (createFolder && !vk::EqualsNoCase(folder, c.installDir)) {
@@ -187,7 +190,7 @@ void ExtractArchive(Container& container) {
     Check(outcome.dataError);
     if (outcome.written && VerboseLog()) LogPrintW(u"%s >>> %s\r\n", name, target);
     if (!outcome.written && !outcome.pending) continue;
-    if (outcome.pending && e.kind != 12) continue;
+    if (outcome.pending && !Is(e, EntryKind::ControlPanelAppletFile)) continue;
     StartFollowUp(e, target, outcome.written);
     if (!outcome.pending) c.writtenFiles.push_back(vk::EncodeNarrowPath(target));
   }
